@@ -1,0 +1,15 @@
+#pragma once
+
+#include "core/exception/base.h"
+
+namespace ZRV::Stream::Exception {
+
+// A stream failed while reading; the message says why.
+class ErrorOperation : public ZRV::Exception::Base
+{
+public:
+    explicit ErrorOperation(const QString& message);
+    ~ErrorOperation() override;
+};
+
+} // namespace ZRV::Stream::Exception

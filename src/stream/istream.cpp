@@ -1,0 +1,84 @@
+#include "stream/istream.h"
+
+namespace ZRV::Stream {
+
+IStream::IStream(QSharedPointer<QIODevice> source, QObject* parent)
+    : QIODevice(parent)
+    , source_(std::move(source))
+{
+}
+
+IStream::~IStream()
+{
+    IStream::close();
+}
+
+bool IStream::isSourceOpen() const
+{
+    return source_ && source_->isOpen();
+}
+
+bool IStream::isSequential() const
+{
+    return source_ && source_->isSequential();
+}
+
+bool IStream::open(OpenMode mode)
+{
+    if (mode == NotOpen)
+        return false;
+    if (isUnbuffered())
+        mode |= Unbuffered;
+    if (!source_)
+        return false;
+    if (!source_->isOpen()) {
+        source_->close();
+        if (!source_->open(mode))
+            return false;
+    }
+    return QIODevice::open(mode);
+}
+
+void IStream::close()
+{
+    if (isSourceOpen())
+        source_->close();
+    setOpenMode(NotOpen);
+}
+
+qint64 IStream::pos() const
+{
+    return isSourceOpen() ? source_->pos() : 0;
+}
+
+qint64 IStream::size() const
+{
+    return isSourceOpen() ? source_->size() : 0;
+}
+
+bool IStream::seek(qint64 pos)
+{
+    return isSourceOpen() && source_->seek(pos);
+}
+
+bool IStream::atEnd() const
+{
+    return isSourceOpen() && source_->atEnd();
+}
+
+bool IStream::reset()
+{
+    return isSourceOpen() && source_->reset();
+}
+
+bool IStream::canReadLine() const
+{
+    return false;
+}
+
+bool IStream::isUnbuffered() const
+{
+    return true;
+}
+
+} // namespace ZRV::Stream

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QIODevice>
+#include <QSharedPointer>
+
+namespace ZRV::Stream {
+
+// A QIODevice over one shared source device. Positioning queries are forwarded to the source
+// (0 or false while the source is null or closed). Opening opens a closed source with the
+// same mode, plus Unbuffered unless isUnbuffered() says otherwise; closing or destroying the
+// stream closes the source, even if others still hold it.
+class IStream : public QIODevice
+{
+    Q_OBJECT
+
+public:
+    IStream(QSharedPointer<QIODevice> source, QObject* parent);
+    ~IStream() override;
+
+    bool isSequential() const override;
+    // False for a null source, a source that fails to open, or NotOpen.
+    bool open(OpenMode mode) override;
+    void close() override;
+    qint64 pos() const override;
+    qint64 size() const override;
+    bool seek(qint64 pos) override;
+    bool atEnd() const override;
+    bool reset() override;
+    bool canReadLine() const override;
+
+    // True: the stream and its source are opened with QIODevice::Unbuffered.
+    virtual bool isUnbuffered() const;
+
+protected:
+    bool isSourceOpen() const;
+
+    const QSharedPointer<QIODevice> source_;
+};
+
+} // namespace ZRV::Stream

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "stream/istream.h"
+
+namespace ZRV::Stream {
+
+// A read-only stream: open modes without ReadOnly and every write are refused with a warning
+// line and UnsupportedOperation.
+class IStreamRead : public IStream
+{
+    Q_OBJECT
+
+public:
+    IStreamRead(QSharedPointer<QIODevice> source, QObject* parent);
+
+    bool open(OpenMode mode) override;
+
+protected:
+    qint64 writeData(const char* data, qint64 maxSize) override;
+};
+
+} // namespace ZRV::Stream

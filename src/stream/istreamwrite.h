@@ -1,0 +1,22 @@
+#pragma once
+
+#include "stream/istream.h"
+
+namespace ZRV::Stream {
+
+// A write-only stream: any open mode other than exactly WriteOnly, and every read, are refused
+// with a warning line and UnsupportedOperation.
+class IStreamWrite : public IStream
+{
+    Q_OBJECT
+
+public:
+    IStreamWrite(QSharedPointer<QIODevice> source, QObject* parent);
+
+    bool open(OpenMode mode) override;
+
+protected:
+    qint64 readData(char* data, qint64 maxSize) override;
+};
+
+} // namespace ZRV::Stream
