@@ -63,7 +63,8 @@ bool SpacerZeroStream::canReadLine() const
 qint64 SpacerZeroStream::readData(char* data, qint64 maxSize)
 {
     const qint64 count = qMin(maxSize, size_ - position_);
-    std::memset(data, 0, size_t(count));
+    if (count > 0) // Qt may pass a null buffer when nothing fits
+        std::memset(data, 0, size_t(count));
     position_ += count;
     return count;
 }

@@ -37,7 +37,8 @@ qint64 TrickleDevice::readData(char* data, qint64 maxSize)
     qint64 count = std::min({maxSize, chunk_, qint64(data_.size()) - offset_});
     if (failAt_ >= 0)
         count = qMin(count, failAt_ - offset_);
-    memcpy(data, data_.constData() + offset_, size_t(count));
+    if (count > 0)
+        memcpy(data, data_.constData() + offset_, size_t(count));
     offset_ += count;
     return count;
 }
