@@ -137,8 +137,9 @@ QDataStream& operator>>(QDataStream& stream, Header& header)
     qint64 fileSize = 0;
     stream >> flags >> header.reserved_ >> fileSize;
     header.fileSize_ = quint64(fileSize);
+    delete header.compression_;
+    header.compression_ = nullptr;
     if (flags & Header::DataCompressed) {
-        delete header.compression_;
         header.compression_ = new CompressionInfo;
         stream >> *header.compression_;
     }
