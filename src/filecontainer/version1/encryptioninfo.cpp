@@ -12,6 +12,9 @@ namespace ZRV::Stream::FileContainer::V1 {
 
 namespace {
 
+// Far above what writers store, low enough that a hostile header cannot stall key derivation.
+const qint32 MaxKdfIteration = 10000000;
+
 // The cipher family as the header stores it.
 enum TypeByte : quint8 { TypeNone = 0, TypeDes = 1, TypeTripleDes = 2, TypeAes = 3 };
 
@@ -140,6 +143,8 @@ QDataStream& EncryptionInfo::operator<<(QDataStream& stream)
         throw ZRV::Exception::InvalidData(QObject::tr("Unsupported encryption mode type %1").arg(int(mode_)));
     quint8 saltLength = 0;
     stream >> padding_ >> keyBits_ >> reservedByte_ >> kdfIteration_ >> saltLength;
+    if (kdfIteration_ > MaxKdfIteration)
+        throw ZRV::Exception::InvalidData(QObject::tr("Unsupported key derivation iteration count %1").arg(kdfIteration_));
     kdfSalt_.resize(saltLength);
     kdfSalt_.resize(qMax(0, stream.readRawData(kdfSalt_.data(), saltLength)));
     correctedAlgorithm(*this);
