@@ -1,33 +1,95 @@
-#include "containertesting.h"
-#include "pipedevice.h"
-
 #include "core/encryption/key.h"
 #include "filecontainer/checkversion.h"
-#include "filecontainer/version2/header.h"
 #include "filecontainer/version1/package.h"
 #include "filecontainer/version1/unpackage.h"
+#include "filecontainer/version2/header.h"
 #include "filecontainer/version2/package.h"
 #include "filecontainer/version2/unpackage.h"
 #include "stream/exception/erroroperation.h"
 #include "support/logcapture.h"
 
 #include <QBuffer>
+#include <QCryptographicHash>
+#include <QProcess>
+#include <QStandardPaths>
+#include <algorithm>
+#include <cstring>
 #include <gtest/gtest.h>
 
 using namespace ZRV::Stream::FileContainer;
 using namespace ZRV::Core::Encryption;
-using namespace ContainerTesting;
 
 namespace {
 
-struct Unpacked
+// Like a pipe or standard input: sequential, no seek, no second open, a few KiB per read.
+class PipeDevice : public QIODevice
 {
-    bool opened = false;
-    QString error;
-    QByteArray data;
-    bool valid = false;
-    unsigned long long realSize = 0;
+public:
+    explicit PipeDevice(const QByteArray& bytes) : bytes_(bytes) {}
+    bool isSequential() const override { return true; }
+    bool open(OpenMode mode) override { return !std::exchange(opened_, true) && QIODevice::open(mode); }
+    bool atEnd() const override { return delivered_ == bytes_.size() && QIODevice::atEnd(); }
+
+protected:
+    qint64 readData(char* data, qint64 maxSize) override
+    {
+        const qint64 count = std::min<qint64>({maxSize, 3000, bytes_.size() - delivered_});
+        std::memcpy(data, bytes_.constData() + delivered_, count);
+        delivered_ += count;
+        return count;
+    }
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+    const QByteArray bytes_;
+    qint64 delivered_ = 0;
+    bool opened_ = false;
 };
+
+// Deterministic bytes that compress somewhat, like real files.
+QByteArray sampleData(int size)
+{
+    QByteArray data;
+    for (quint32 state = 12345; data.size() < size;) {
+        state = state * 1103515245 + 12345;
+        data.append(char('a' + (state >> 16) % 7));
+    }
+    return data;
+}
+
+QSharedPointer<QIODevice> bufferOver(const QByteArray& bytes)
+{
+    auto buffer = QSharedPointer<QBuffer>::create();
+    buffer->setData(bytes);
+    return buffer;
+}
+
+// Reads in requests of `chunk` bytes until atEnd(); fails the test if reads stall.
+QByteArray readToEnd(QIODevice& device, int chunk = 4096)
+{
+    QByteArray result;
+    for (int stalled = 0; !device.atEnd() && stalled < 100;) {
+        const QByteArray part = device.read(chunk);
+        stalled = part.isEmpty() ? stalled + 1 : 0;
+        result += part;
+    }
+    EXPECT_TRUE(device.atEnd()) << "reads stalled after " << result.size() << " bytes";
+    return result;
+}
+
+// A container of the data made by the package of `version`, read in requests of `chunk` bytes.
+QByteArray pack(int version, Algorithm algorithm, bool compressed, const QByteArray& data, int chunk = 4096)
+{
+    QScopedPointer<Base> package;
+    if (version == 1)
+        package.reset(new V1::Package(bufferOver(data), data.size(), algorithm, "secret", compressed, nullptr));
+    else
+        package.reset(new V2::Package(bufferOver(data), data.size(), algorithm, "secret", compressed, nullptr));
+    EXPECT_TRUE(package->open(QIODevice::ReadOnly)) << package->errorString().toStdString();
+    return readToEnd(*package, chunk);
+}
+
+struct Unpacked { bool opened = false; QString error; QByteArray data; bool valid = false; quint64 realSize = 0; };
 
 // Unpacks with the unpackage of `version` from `source`, reading in requests of `chunk` bytes.
 Unpacked unpack(int version, QSharedPointer<QIODevice> source, const QByteArray& password = "secret", int chunk = 4096)
@@ -46,13 +108,6 @@ Unpacked unpack(int version, QSharedPointer<QIODevice> source, const QByteArray&
     return result;
 }
 
-QSharedPointer<QIODevice> bufferOver(const QByteArray& bytes)
-{
-    auto buffer = QSharedPointer<QBuffer>::create();
-    buffer->setData(bytes);
-    return buffer;
-}
-
 // Size of a container of n uncompressed bytes: header, then with a cipher the wrapped keys
 // (version 2), header tag (version 2), IV, padded ciphertext and trailer (version 2).
 int uncompressedSize(int version, Algorithm algorithm, int n)
@@ -66,11 +121,41 @@ int uncompressedSize(int version, Algorithm algorithm, int n)
     return header->getSize() + sealed + block + (n / block + 1) * block;
 }
 
+// The tool's standard output for the input; the test fails if it does not succeed in time.
+QByteArray runTool(const QString& program, const QStringList& arguments, const QByteArray& input)
+{
+    QProcess process;
+    process.start(program, arguments);
+    EXPECT_TRUE(process.waitForStarted(10000)) << program.toStdString();
+    process.write(input);
+    process.closeWriteChannel();
+    EXPECT_TRUE(process.waitForFinished(60000));
+    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+    return process.readAllStandardOutput();
+}
+
+int headerSize(const QByteArray& container)
+{
+    V2::Header header("");
+    QDataStream stream(container);
+    stream >> header;
+    return header.getSize();
+}
+
+class Interop : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        for (const char* tool : {"gzip", "openssl"})
+            if (QStandardPaths::findExecutable(tool).isEmpty())
+                GTEST_SKIP() << tool << " is not installed";
+    }
+};
+
 } // namespace
 
-class ContainerRoundTrip : public testing::TestWithParam<std::tuple<int, int, bool>>
-{
-};
+using ContainerRoundTrip = testing::TestWithParam<std::tuple<int, int, bool>>;
 
 TEST_P(ContainerRoundTrip, yieldsTheDataBack)
 {
@@ -96,9 +181,7 @@ TEST_P(ContainerRoundTrip, yieldsTheDataBack)
 INSTANTIATE_TEST_SUITE_P(EveryCipher, ContainerRoundTrip,
                          testing::Combine(testing::Values(1, 2), testing::Range(0, 7), testing::Bool()));
 
-class ContainerSmallReads : public testing::TestWithParam<std::tuple<int, int, bool>>
-{
-};
+using ContainerSmallReads = testing::TestWithParam<std::tuple<int, int, bool>>;
 
 // Packages and unpackages read in small requests until atEnd() deliver every byte, whatever
 // the inner stages keep in Qt's read buffers.
@@ -106,17 +189,8 @@ TEST_P(ContainerSmallReads, deliverEveryByte)
 {
     const auto [version, chunk, sealed] = GetParam();
     const QByteArray data = sampleData(40000);
-    auto source = bufferOver(data);
-    QScopedPointer<Base> package;
-    if (version == 1)
-        package.reset(new V1::Package(source, data.size(), sealed ? Aes256 : NoEncryption, "pw", sealed, nullptr));
-    else
-        package.reset(new V2::Package(source, data.size(), sealed ? Aes256 : NoEncryption, "pw", sealed, nullptr));
-    EXPECT_TRUE(package->atEnd());
-    ASSERT_TRUE(package->open(QIODevice::ReadOnly));
-    const QByteArray container = readToEnd(*package, chunk);
-
-    const Unpacked unpacked = unpack(version, bufferOver(container), "pw", chunk);
+    const QByteArray container = pack(version, sealed ? Aes256 : NoEncryption, sealed, data, chunk);
+    const Unpacked unpacked = unpack(version, bufferOver(container), "secret", chunk);
     EXPECT_EQ(unpacked.data, data);
     EXPECT_TRUE(unpacked.valid);
 }
@@ -147,6 +221,7 @@ TEST(Container, plainContainerCarriesDataAfterHeader)
     EXPECT_EQ(pack(2, NoEncryption, false, data), V2::Header(NoEncryption, "", false, 1000, "").byteArray() + data);
 
     V2::Package package(bufferOver(data), 1000, NoEncryption, "", false, nullptr);
+    EXPECT_TRUE(package.atEnd());
     ASSERT_TRUE(package.open(QIODevice::ReadOnly));
     EXPECT_EQ(package.iv(), QByteArray());
     EXPECT_FALSE(package.useEncryption());
@@ -276,5 +351,43 @@ TEST(CheckVersion, everyKindOfInput)
         EXPECT_EQ(device->pos(), 0);
         const QStringList notLines = {"Check FileContainer version, it's not V2", "Check FileContainer version, it's not V1"};
         EXPECT_EQ(log.texts(), notLines.mid(0, c.notLines));
+    }
+}
+
+// The payload and trailer checked by tools nobody here wrote.
+TEST_F(Interop, gzipReadsCompressedPayload)
+{
+    const QByteArray data = sampleData(100000);
+    for (int version : {1, 2}) {
+        const QByteArray container = pack(version, NoEncryption, true, data);
+        const int header = version == 1 ? 37 : 45;
+        EXPECT_EQ(runTool("gzip", {"-dc"}, container.mid(header)), data) << version;
+    }
+}
+
+TEST_F(Interop, opensslDecryptsPayloadAndComputesTrailer)
+{
+    const QByteArray data = sampleData(100000), iv = QByteArray::fromHex("000102030405060708090a0b0c0d0e0f");
+    const QByteArray payloadKey = QByteArray(32, '\x11'), hmacKey = QByteArray(32, '\x22');
+    for (bool compressed : {false, true}) {
+        SCOPED_TRACE(compressed ? "compressed" : "uncompressed");
+        V2::Package package(bufferOver(data), data.size(), Aes256, "pw", compressed, iv, Key::randomSalt(),
+                            payloadKey + hmacKey, nullptr);
+        ASSERT_TRUE(package.open(QIODevice::ReadOnly));
+        const QByteArray container = readToEnd(package);
+        const int ivAt = headerSize(container) + 32;
+        ASSERT_EQ(container.mid(ivAt, 16), iv);
+        const QByteArray sealed = container.mid(ivAt, container.size() - ivAt - 32);
+
+        QByteArray plain = runTool("openssl", {"enc", "-d", "-aes-256-cbc", "-K", payloadKey.toHex(), "-iv", iv.toHex()},
+                                   sealed.mid(16));
+        if (compressed)
+            plain = runTool("gzip", {"-dc"}, plain);
+        EXPECT_EQ(plain, data);
+
+        const QByteArray macKey = QCryptographicHash::hash(hmacKey, QCryptographicHash::Sha256).toHex();
+        const QByteArray digest =
+            runTool("openssl", {"dgst", "-sha256", "-mac", "HMAC", "-macopt", "hexkey:" + macKey}, sealed);
+        EXPECT_EQ(digest.trimmed().split(' ').last(), container.right(32).toHex());
     }
 }

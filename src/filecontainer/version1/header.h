@@ -67,8 +67,9 @@ private:
 
 QDataStream& operator<<(QDataStream& stream, const Header& header);
 // Throws ZRV::Exception::InvalidData for a wrong signature, a version other than the header
-// object's own, and the records' errors. A stream that ends early is not an error here: the
-// stream's status reports it.
+// object's own, and the records' errors. The records follow the flags: an announced record is
+// read (created, of the header's version, if the header has none), an unannounced one removed.
+// A stream that ends early is not an error here: the stream's status reports it.
 QDataStream& operator>>(QDataStream& stream, Header& header);
 
 } // namespace ZRV::Stream::FileContainer::V1
