@@ -58,7 +58,10 @@ qint64 IStream::size() const
 
 bool IStream::seek(qint64 pos)
 {
-    return isSourceOpen() && source_->seek(pos);
+    if (!isSourceOpen() || !source_->seek(pos))
+        return false;
+    followSeek(pos);
+    return true;
 }
 
 bool IStream::atEnd() const
@@ -68,7 +71,18 @@ bool IStream::atEnd() const
 
 bool IStream::reset()
 {
-    return isSourceOpen() && source_->reset();
+    if (!isSourceOpen() || !source_->reset())
+        return false;
+    followSeek(0);
+    return true;
+}
+
+void IStream::followSeek(qint64 pos)
+{
+    // Qt keeps its own idea of the caller's position (readAll() and bytesAvailable() use it);
+    // without this it would go stale whenever the stream moves.
+    if (isOpen() && !isSequential())
+        QIODevice::seek(pos);
 }
 
 bool IStream::canReadLine() const

@@ -33,6 +33,9 @@ public:
 
 protected:
     bool isSourceOpen() const;
+    // Moves Qt's record of the caller's position (and drops its read buffer) after this stream
+    // moved to `pos` by other means.
+    void followSeek(qint64 pos);
 
     const QSharedPointer<QIODevice> source_;
 };

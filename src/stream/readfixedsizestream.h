@@ -1,0 +1,37 @@
+#pragma once
+
+#include "stream/istreamread.h"
+
+namespace ZRV::Stream {
+
+// The next `size` bytes of its source, from where the source stands when the stream is opened.
+// Opened with the caller's mode as given (Qt may buffer ahead); pos() and atEnd() speak for the
+// caller. readData passes the source's result on (-1 on a failed read); atEnd() is true once the
+// caller has read `size` bytes, or the source ended before that.
+class ReadFixedSizeStream : public IStreamRead
+{
+    Q_OBJECT
+
+public:
+    ReadFixedSizeStream(QSharedPointer<QIODevice> source, qint64 size, QObject* parent = nullptr);
+
+    bool isSequential() const override;
+    // Opens the source itself (an already open file refuses a second open) and starts at 0.
+    bool open(OpenMode mode) override;
+    qint64 pos() const override;
+    qint64 size() const override;
+    // Accepts 0 <= pos <= size over a random-access source.
+    bool seek(qint64 pos) override;
+    bool atEnd() const override;
+    bool reset() override;
+
+protected:
+    qint64 readData(char* data, qint64 maxSize) override;
+
+private:
+    const qint64 size_;
+    qint64 start_;
+    qint64 position_ = 0; // bytes handed to Qt, which may hold some of them in its buffer
+};
+
+} // namespace ZRV::Stream
