@@ -34,6 +34,11 @@ qint64 TrickleDevice::readData(char* data, qint64 maxSize)
         setErrorString("trickle device failed");
         return -1;
     }
+    if (stalling_ && offset_ < data_.size()) {
+        stalledLast_ = !stalledLast_;
+        if (stalledLast_)
+            return 0;
+    }
     qint64 count = std::min({maxSize, chunk_, qint64(data_.size()) - offset_});
     if (failAt_ >= 0)
         count = qMin(count, failAt_ - offset_);

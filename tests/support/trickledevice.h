@@ -5,11 +5,14 @@
 
 // A sequential, pipe-like source: hands out at most `chunk` bytes per read, cannot seek, and
 // refuses to be opened a second time once closed. Optionally fails every read from a given
-// offset on.
+// offset on, or stalls: answers every other read (the first included) with 0 bytes while not
+// at its end.
 class TrickleDevice : public QIODevice
 {
 public:
     explicit TrickleDevice(QByteArray data, qint64 chunk = 3, qint64 failAt = -1);
+
+    void setStalling(bool stalling) { stalling_ = stalling; }
 
     bool isSequential() const override { return true; }
     bool open(OpenMode mode) override;
@@ -26,4 +29,6 @@ private:
     qint64 failAt_;
     qint64 offset_ = 0;
     bool opened_ = false;
+    bool stalling_ = false;
+    bool stalledLast_ = false;
 };

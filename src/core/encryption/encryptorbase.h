@@ -10,8 +10,9 @@ namespace ZRV::Core::Encryption {
 
 // A pull-model cipher engine: reads its source and hands out the transformed bytes.
 // Set up with setSource, setIv, setKey, then init(), in that order.
+// init() throws CryptoPP::Exception types for a key or IV of the wrong length.
 // readData may throw CryptoPP::InvalidCiphertext (bad padding or a wrapped key that fails its
-// check), other CryptoPP::Exception types, or std::exception.
+// check), other CryptoPP::Exception types, or ZRV::Exception::Base when the source fails.
 class EncryptorBase
 {
 public:
@@ -21,7 +22,8 @@ public:
     virtual ~EncryptorBase();
 
     virtual bool init() = 0;
-    // Up to maxSize output bytes; 0 only once atEnd() is true. Throws on a failed source read.
+    // Up to maxSize output bytes. 0 once atEnd() is true, or while the source has nothing to
+    // give yet without being at its end (the caller asks again).
     virtual qint64 readData(char* data, qint64 maxSize) = 0;
     // True once every output byte was handed out.
     virtual bool atEnd() const = 0;
@@ -33,8 +35,14 @@ public:
     QByteArray iv() const;
 
 protected:
-    EncryptorBase() = default;
+    explicit EncryptorBase(Algorithm algorithm);
 
+    // Throws CryptoPP::InvalidKeyLength unless the key has Key::length(algorithm) bytes.
+    void checkKeyLength() const;
+    // The source's read; throws ZRV::Exception::Base with the source's error text when it fails.
+    qint64 readSource(char* data, qint64 maxSize);
+
+    const Algorithm algorithm_;
     QSharedPointer<QIODevice> source_;
     QByteArray iv_;
     QByteArray key_;

@@ -1,0 +1,183 @@
+#include "compression/compressorlz4.h"
+
+#include "compression/exception/compressor.h"
+
+#include <QObject>
+#include <cstring>
+#include <lz4.h>
+
+namespace ZRV::Stream::Compression {
+
+namespace {
+
+const quint64 CompressedFlag = 1;
+const quint64 Algorithm4Flag = 2;
+// Flags (one byte) and two sizes of at most three bytes: 2^21 exceeds LZ4_compressBound(BlockSize).
+const int HeaderRoom = 7;
+
+// Reads until size bytes came or the device yields nothing more; -1 only if it failed at once.
+qint64 readUpTo(QIODevice& device, char* data, qint64 size)
+{
+    qint64 filled = 0;
+    while (filled < size) {
+        const qint64 count = device.read(data + filled, size - filled);
+        if (count <= 0)
+            return filled > 0 ? filled : count;
+        filled += count;
+    }
+    return filled;
+}
+
+[[noreturn]] void refuseBlock()
+{
+    throw Exception::Compressor(QObject::tr("Error in decompressed block data"));
+}
+
+} // namespace
+
+CompressorLz4::CompressorLz4(QSharedPointer<QIODevice> source, ZRV::Core::Compression::Algorithm algorithm,
+                             bool isCompressor)
+    : CompressorBase(source, algorithm, isCompressor)
+    , source_(std::move(source))
+{
+}
+
+CompressorLz4::~CompressorLz4() = default;
+
+qint64 CompressorLz4::readData(char* data, qint64 maxSize)
+{
+    qint64 delivered = 0;
+    for (;;) {
+        const qint64 count = qMin(maxSize - delivered, pendingSize_);
+        if (count > 0) {
+            std::memcpy(data + delivered, pendingOutput_, count);
+            pendingOutput_ += count;
+            pendingSize_ -= count;
+            delivered += count;
+        }
+        if (delivered == maxSize)
+            return delivered;
+        const qint64 direct = isCompressor() ? (compressNextBlock() ? 0 : -1)
+                                             : decompressNextBlock(data + delivered, maxSize - delivered);
+        if (direct < 0)
+            return delivered;
+        delivered += direct;
+    }
+}
+
+bool CompressorLz4::atEnd() const
+{
+    return pendingSize_ == 0 && source_->atEnd();
+}
+
+char* CompressorLz4::writeInt(char* out, quint64 value)
+{
+    while (value >= 0x80) {
+        *out++ = char(0x80 | (value & 0x7F));
+        value >>= 7;
+    }
+    *out++ = char(value);
+    return out;
+}
+
+bool CompressorLz4::tryReadInt(QIODevice& in, quint64& value)
+{
+    value = 0;
+    for (int shift = 0; shift <= 63; shift += 7) {
+        char byte;
+        if (!in.getChar(&byte)) {
+            if (shift == 0)
+                return false;
+            throw std::exception();
+        }
+        value |= quint64(byte & 0x7F) << shift;
+        if (!(byte & 0x80))
+            break;
+    }
+    return true;
+}
+
+bool CompressorLz4::compressNextBlock()
+{
+    allocateBlocks();
+    char* raw = rawBlock();
+    const qint64 rawSize = readUpTo(*source_, raw, BlockSize);
+    if (rawSize <= 0) {
+        if (rawSize == 0 && source_->atEnd())
+            return false;
+        throw Exception::Compressor(QObject::tr("Error in compressed block data"));
+    }
+
+    char* coded = codedBlock();
+    const int codedSize = LZ4_compress_default(raw, coded, int(rawSize), LZ4_compressBound(int(rawSize)));
+    const bool isCompressed = codedSize > 0 && codedSize < rawSize;
+
+    char header[HeaderRoom];
+    char* headerEnd = writeInt(header, (isCompressed ? CompressedFlag : 0)
+                                           | (algorithm() == ZRV::Core::Compression::Lz4Flagged ? Algorithm4Flag : 0));
+    headerEnd = writeInt(headerEnd, quint64(rawSize));
+    if (isCompressed)
+        headerEnd = writeInt(headerEnd, quint64(codedSize));
+    const qint64 headerSize = headerEnd - header;
+
+    pendingOutput_ = (isCompressed ? coded : raw) - headerSize;
+    std::memcpy(pendingOutput_, header, headerSize);
+    pendingSize_ = headerSize + (isCompressed ? codedSize : rawSize);
+    return true;
+}
+
+qint64 CompressorLz4::decompressNextBlock(char* room, qint64 roomSize)
+{
+    quint64 flags = 0;
+    if (!tryReadInt(*source_, flags)) {
+        if (source_->atEnd())
+            return -1;
+        refuseBlock();
+    }
+    quint64 rawSize = 0;
+    if (!tryReadInt(*source_, rawSize) || rawSize == 0 || rawSize > quint64(BlockSize))
+        refuseBlock();
+    const bool isCompressed = flags & CompressedFlag;
+    quint64 codedSize = 0;
+    if (isCompressed
+        && (!tryReadInt(*source_, codedSize) || codedSize == 0
+            || codedSize > quint64(LZ4_compressBound(int(rawSize)))))
+        refuseBlock();
+
+    allocateBlocks();
+    char* target = qint64(rawSize) <= roomSize ? room : rawBlock();
+    if (isCompressed) {
+        char* coded = codedBlock();
+        if (readUpTo(*source_, coded, qint64(codedSize)) != qint64(codedSize)
+            || LZ4_decompress_safe(coded, target, int(codedSize), int(rawSize)) != int(rawSize))
+            refuseBlock();
+    } else if (readUpTo(*source_, target, qint64(rawSize)) != qint64(rawSize)) {
+        refuseBlock();
+    }
+
+    if (target == room)
+        return qint64(rawSize);
+    pendingOutput_ = target;
+    pendingSize_ = qint64(rawSize);
+    return 0;
+}
+
+void CompressorLz4::allocateBlocks()
+{
+    if (rawBlockBuffer_)
+        return;
+    rawBlockBuffer_.reset(new char[HeaderRoom + BlockSize]);
+    codedBlockBuffer_.reset(new char[HeaderRoom + LZ4_compressBound(BlockSize)]);
+}
+
+char* CompressorLz4::rawBlock() const
+{
+    return rawBlockBuffer_.get() + HeaderRoom;
+}
+
+char* CompressorLz4::codedBlock() const
+{
+    return codedBlockBuffer_.get() + HeaderRoom;
+}
+
+} // namespace ZRV::Stream::Compression

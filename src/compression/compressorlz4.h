@@ -1,0 +1,63 @@
+#pragma once
+
+#include "compression/compressorbase.h"
+
+#include <memory>
+
+namespace ZRV::Stream::Compression {
+
+// The LZ4 block-format engine (algorithms 3 and 4). The compressed form is a bare sequence of
+// blocks of at most BlockSize source bytes, each a header of variable-length integers (flags,
+// uncompressed size, compressed size when the payload is compressed) and a payload that is LZ4
+// block data or, when compression does not shrink the block, the bytes as they are. Algorithm 4
+// marks every header it writes with flag value 2; the reader ignores that bit.
+//
+// One readData call works through as many whole blocks as maxSize asks for and keeps the surplus
+// of the last one; memory stays at one block and its compressed form. Decoding refuses a block
+// before reading its payload when its header claims more than BlockSize bytes, none at all, or a
+// payload larger than LZ4 can produce for that size; such a block, a payload cut short or one that
+// does not decode to exactly the claimed size throws Exception::Compressor "Error in decompressed
+// block data". Input that ends inside a header integer throws std::exception; input that ends
+// between blocks is a clean end. A source read failure while compressing throws
+// Exception::Compressor "Error in compressed block data".
+class CompressorLz4 : public CompressorBase
+{
+public:
+    static const qint32 BlockSize = 1048576;
+
+    // The algorithm is not checked; anything but 4 writes unmarked headers.
+    CompressorLz4(QSharedPointer<QIODevice> source, ZRV::Core::Compression::Algorithm algorithm,
+                  bool isCompressor);
+    ~CompressorLz4() override;
+
+    qint64 readData(char* data, qint64 maxSize) override;
+    // True when the source is at its end and every produced byte has been handed out.
+    bool atEnd() const override;
+
+    // Writes value as a variable-length integer (seven bits a byte, least significant first, top
+    // bit set while more follow) at out and returns the end of what was written.
+    static char* writeInt(char* out, quint64 value);
+    // Reads a variable-length integer of at most ten bytes. Returns false, with value 0, when not
+    // even its first byte can be read; throws std::exception when the input ends inside it.
+    static bool tryReadInt(QIODevice& in, quint64& value);
+
+private:
+    // Reads and encodes one block into the pending output; false at the end of the source.
+    bool compressNextBlock();
+    // Reads and decodes one block: straight into room when it fits there (returns its size), else
+    // into the pending output (returns 0); -1 at a clean end.
+    qint64 decompressNextBlock(char* room, qint64 roomSize);
+    void allocateBlocks();
+    char* rawBlock() const;
+    char* codedBlock() const;
+
+    const QSharedPointer<QIODevice> source_;
+    // Each block buffer keeps room in front of its data, so a block header can be put right
+    // before the payload and the block handed out without copying it.
+    std::unique_ptr<char[]> rawBlockBuffer_;
+    std::unique_ptr<char[]> codedBlockBuffer_;
+    char* pendingOutput_ = nullptr;
+    qint64 pendingSize_ = 0;
+};
+
+} // namespace ZRV::Stream::Compression

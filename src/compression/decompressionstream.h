@@ -1,0 +1,23 @@
+#pragma once
+
+#include "compression/enginestream.h"
+
+namespace ZRV::Stream {
+
+// Presents the uncompressed bytes of its source, compressed with the given algorithm (see
+// EngineStream). When the engine fails, the read returns 0 and the stream closes with the
+// engine's message, or "DecompressionStream: (de)compressor return stream error", as error
+// string. Corrupt gzip data is the exception: it only ends the output early, without an error.
+class DecompressionStream : public Compression::EngineStream
+{
+    Q_OBJECT
+
+public:
+    DecompressionStream(QSharedPointer<QIODevice> source, ZRV::Core::Compression::Algorithm algorithm,
+                        QObject* parent = nullptr);
+
+protected:
+    qint64 readData(char* data, qint64 maxSize) override;
+};
+
+} // namespace ZRV::Stream

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "compression/compressorbase.h"
+#include "stream/istreamread.h"
+
+#include <memory>
+
+namespace ZRV::Stream::Compression {
+
+// The common frame of CompressionStream and DecompressionStream: a sequential, read-only stream
+// over one compressor engine, chosen by algorithm (1 gzip, 3 and 4 the LZ4 block format).
+// size() is 0. With any other algorithm the stream has no engine: the constructor logs
+// "Unsupported compression algorithm", open() fails with that error string, readData() returns
+// -1 and atEnd() is true. Subclasses turn engine failures into a closed stream with an error
+// string, so a stream serves one pass over its source.
+class EngineStream : public IStreamRead
+{
+    Q_OBJECT
+
+public:
+    ~EngineStream() override;
+
+    bool isSequential() const override;
+    bool open(OpenMode mode) override;
+    qint64 size() const override;
+    // True once every byte the engine will produce has been read.
+    bool atEnd() const override;
+
+    ZRV::Core::Compression::Algorithm algorithm() const;
+
+protected:
+    EngineStream(QSharedPointer<QIODevice> source, ZRV::Core::Compression::Algorithm algorithm, bool isCompressor,
+                 QObject* parent);
+
+    // Sets the error string, closes the stream and its source, and returns the 0 that readData hands on.
+    qint64 stopWithError(const QString& text);
+
+    const std::unique_ptr<CompressorBase> engine_;
+
+private:
+    const ZRV::Core::Compression::Algorithm algorithm_;
+};
+
+} // namespace ZRV::Stream::Compression

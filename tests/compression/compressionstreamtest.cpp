@@ -1,0 +1,181 @@
+#include "compression/compressionstream.h"
+#include "compression/decompressionstream.h"
+#include "support/logcapture.h"
+#include "support/testbytes.h"
+
+#include <QProcess>
+#include <QTemporaryFile>
+#include <gtest/gtest.h>
+
+using namespace ZRV::Stream;
+using ZRV::Core::Compression::Algorithm;
+using ZRV::Core::Compression::Gzip;
+using ZRV::Core::Compression::Lz4;
+using ZRV::Core::Compression::Lz4Flagged;
+
+namespace {
+
+const int MiB = 1048576;
+const QString NoError = QBuffer().errorString();
+
+template <class Stream>
+QByteArray pass(const QByteArray& input, Algorithm algorithm, qint64 chunk = 100003)
+{
+    Stream stream(bufferWith(input), algorithm);
+    EXPECT_TRUE(stream.open(QIODevice::ReadOnly));
+    const QByteArray output = readUntilAtEnd(stream, chunk);
+    EXPECT_EQ(stream.errorString(), NoError);
+    return output;
+}
+
+// Runs the gzip command over a file holding input and returns what it prints.
+QByteArray gzipCommand(const QStringList& arguments, const QByteArray& input)
+{
+    QTemporaryFile file;
+    EXPECT_TRUE(file.open() && file.write(input) == input.size() && file.flush());
+    QProcess gzip;
+    gzip.start("gzip", arguments + QStringList{"-c", file.fileName()});
+    EXPECT_TRUE(gzip.waitForFinished(60000));
+    EXPECT_EQ(gzip.exitCode(), 0) << gzip.readAllStandardError().constData();
+    return gzip.readAllStandardOutput();
+}
+
+struct RoundTrip
+{
+    Algorithm algorithm;
+    const char* sizeName;
+    int size;
+    bool compressible;
+};
+
+class CompressionRoundTrip : public testing::TestWithParam<RoundTrip>
+{
+};
+
+std::vector<RoundTrip> roundTrips()
+{
+    const std::pair<const char*, int> sizes[] = {
+        {"empty", 0}, {"tiny", 5}, {"oneBlock", MiB}, {"oneBlockPlusOneByte", MiB + 1}, {"multiMiB", 5 * MiB + 123}};
+    std::vector<RoundTrip> rows;
+    for (Algorithm algorithm : {Gzip, Lz4, Lz4Flagged})
+        for (const auto& [name, size] : sizes)
+            for (bool compressible : {true, false})
+                rows.push_back({algorithm, name, size, compressible});
+    return rows;
+}
+
+} // namespace
+
+// The LZ4 reader ignores flag value 2, so each LZ4 variant is read back by the other one.
+TEST_P(CompressionRoundTrip, givesBackTheSameBytes)
+{
+    const RoundTrip& row = GetParam();
+    const QByteArray input = row.compressible ? compressibleBytes(row.size) : randomBytes(row.size);
+    const QByteArray compressed = pass<CompressionStream>(input, row.algorithm);
+    if (row.compressible && row.size > 1000) {
+        EXPECT_LT(compressed.size(), input.size() / 2);
+    }
+    const Algorithm reader = row.algorithm == Gzip ? Gzip : row.algorithm == Lz4 ? Lz4Flagged : Lz4;
+    EXPECT_TRUE(pass<DecompressionStream>(compressed, reader) == input);
+}
+
+INSTANTIATE_TEST_SUITE_P(, CompressionRoundTrip, testing::ValuesIn(roundTrips()),
+                         [](const testing::TestParamInfo<RoundTrip>& info) {
+                             return "algorithm" + std::to_string(info.param.algorithm) + "_" + info.param.sizeName
+                                 + (info.param.compressible ? "_text" : "_random");
+                         });
+
+TEST(CompressionStreams, smallReadsReturnExactlyWhatWasAskedUntilAtEnd)
+{
+    const QByteArray input = compressibleBytes(MiB + 1);
+    for (Algorithm algorithm : {Gzip, Lz4}) {
+        QList<qint64> sizes;
+        CompressionStream compressing(bufferWith(input), algorithm);
+        ASSERT_TRUE(compressing.open(QIODevice::ReadOnly));
+        const QByteArray compressed = readUntilAtEnd(compressing, 1000, &sizes);
+        EXPECT_EQ(sizes.count(1000), compressed.size() / 1000) << algorithm;
+
+        sizes.clear();
+        DecompressionStream decompressing(bufferWith(compressed), algorithm);
+        ASSERT_TRUE(decompressing.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(readUntilAtEnd(decompressing, 1000, &sizes) == input) << algorithm;
+        EXPECT_EQ(sizes.count(1000), input.size() / 1000) << algorithm;
+    }
+}
+
+TEST(CompressionStreams, unsupportedAlgorithmMakesAStreamThatCannotOpen)
+{
+    for (int value : {0, 2, 5}) {
+        LogCapture log;
+        auto source = bufferWith("abc");
+        CompressionStream compressing(source, Algorithm(value));
+        DecompressionStream decompressing(source, Algorithm(value));
+        EXPECT_EQ(log.texts(), QStringList({"Unsupported compression algorithm", "Unsupported compression algorithm"}));
+        for (Compression::EngineStream* stream :
+             std::initializer_list<Compression::EngineStream*>{&compressing, &decompressing}) {
+            EXPECT_FALSE(stream->open(QIODevice::ReadOnly));
+            EXPECT_EQ(stream->errorString(), "Unsupported compression algorithm");
+            EXPECT_TRUE(stream->atEnd() && stream->isSequential() && stream->size() == 0);
+            EXPECT_EQ(stream->algorithm(), value);
+        }
+        EXPECT_FALSE(source->isOpen());
+    }
+}
+
+TEST(CompressionStreams, sourceReadFailureClosesTheCompressionStream)
+{
+    struct FailingDevice : QIODevice
+    {
+        qint64 readData(char*, qint64) override { return -1; }
+        qint64 writeData(const char*, qint64) override { return -1; }
+    };
+    auto source = QSharedPointer<FailingDevice>::create();
+    source->open(QIODevice::ReadOnly);
+    CompressionStream stream(source, Lz4);
+    ASSERT_TRUE(stream.open(QIODevice::ReadOnly));
+    LogCapture log;
+
+    EXPECT_EQ(stream.read(64), QByteArray());
+    EXPECT_EQ(stream.errorString(), "Error in compressed block data");
+    EXPECT_EQ(log.texts(), QStringList("CompressionStream: compressor return stream error message: "
+                                       "\"Error in compressed block data\""));
+    EXPECT_FALSE(stream.isOpen() || source->isOpen());
+}
+
+TEST(CompressionStreams, corruptGzipEndsTheOutputEarlyWithoutAnError)
+{
+    const QByteArray input = compressibleBytes(MiB);
+    const QByteArray compressed = pass<CompressionStream>(input, Gzip);
+    // Data is handed out as it is inflated, so trailer damage is met only after the last byte.
+    const int size = compressed.size();
+    const struct { const char* name; int flippedByte; int keptBytes; bool shortened; } rows[] = {
+        {"headerMagic", 0, size, true},          {"deflateData", size / 2, size, true},
+        {"truncatedInHalf", -1, size / 2, true}, {"crcFirstByte", size - 8, size, false},
+        {"truncatedInsideCrc", -1, size - 6, false}};
+    for (const auto& row : rows) {
+        QByteArray damaged = compressed.left(row.keptBytes);
+        if (row.flippedByte >= 0)
+            damaged[row.flippedByte] = char(damaged[row.flippedByte] ^ 0x55);
+        DecompressionStream stream(bufferWith(damaged), Gzip);
+        ASSERT_TRUE(stream.open(QIODevice::ReadOnly));
+
+        EXPECT_EQ(readUntilAtEnd(stream, 65536) != input, row.shortened) << row.name;
+        EXPECT_TRUE(stream.atEnd()) << row.name;
+        EXPECT_EQ(stream.errorString(), NoError) << row.name;
+    }
+}
+
+TEST(CompressionStreams, gzipCommandReadsWhatCompressionStreamWrites)
+{
+    const QByteArray input = compressibleBytes(3 * MiB + 7) + randomBytes(100000);
+    EXPECT_TRUE(gzipCommand({"-d"}, pass<CompressionStream>(input, Gzip)) == input);
+}
+
+TEST(CompressionStreams, decompressionStreamReadsWhatGzipCommandWrites)
+{
+    const QByteArray input = compressibleBytes(3 * MiB + 7) + randomBytes(100000);
+    for (const char* level : {"-1", "-6", "-9"})
+        EXPECT_TRUE(pass<DecompressionStream>(gzipCommand({level}, input), Gzip) == input) << level;
+    const QByteArray members = gzipCommand({}, "first part ") + gzipCommand({"-n"}, "second part");
+    EXPECT_EQ(pass<DecompressionStream>(members, Gzip), "first part second part");
+}
