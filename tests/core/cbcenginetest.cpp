@@ -1,5 +1,4 @@
 #include "enginerun.h"
-#include "support/trickledevice.h"
 
 #include "core/encryption/key.h"
 #include "core/exception/invaliddata.h"
@@ -46,22 +45,6 @@ class CbcKnownAnswer : public testing::TestWithParam<KnownAnswer>
 {
 };
 
-QByteArray pattern(int length)
-{
-    QByteArray bytes(length, Qt::Uninitialized);
-    for (int i = 0; i < length; ++i)
-        bytes[i] = char(i * 131 + (i >> 8) * 7 + 1);
-    return bytes;
-}
-
-QSharedPointer<TrickleDevice> trickle(const QByteArray& data, qint64 step, bool stalling)
-{
-    auto source = QSharedPointer<TrickleDevice>::create(data, step);
-    source->setStalling(stalling);
-    source->open(QIODevice::ReadOnly | QIODevice::Unbuffered);
-    return source;
-}
-
 } // namespace
 
 TEST_P(CbcKnownAnswer, matchesThePublishedBlocksAndPadsToWholeBlocks)
@@ -82,45 +65,6 @@ TEST_P(CbcKnownAnswer, matchesThePublishedBlocksAndPadsToWholeBlocks)
 
 INSTANTIATE_TEST_SUITE_P(Ciphers, CbcKnownAnswer, testing::ValuesIn(KnownAnswers),
                          [](const testing::TestParamInfo<KnownAnswer>& info) { return info.param.name; });
-
-// Small and odd reads on both sides, and a source that trickles or stalls, give the bytes of one
-// large pass.
-TEST(CbcEngine, givesTheSameBytesWhateverTheReadSizes)
-{
-    struct Reads
-    {
-        Algorithm algorithm;
-        qint64 sourceStep;
-        bool stalling;
-        qint64 readSize;
-    };
-    for (const Reads& r : {Reads{Aes256, 4096, false, 1}, Reads{Aes256, 1, false, 4096}, Reads{Aes128, 7, true, 33},
-                           Reads{Des, 5, false, 15}, Reads{Aes192, 3, true, 32}, Reads{Des3, 999, false, 17}}) {
-        SCOPED_TRACE(testing::Message() << r.algorithm << " step " << r.sourceStep << " read " << r.readSize);
-        const QByteArray key = Key::randomKey(r.algorithm);
-        const QByteArray iv = Key::randomKey(r.algorithm).left(Key::ivLength(r.algorithm));
-        const QByteArray plain = pattern(2003);
-        const QByteArray cipher = transform(r.algorithm, true, AllData, key, iv, plain);
-        auto run = [&](bool encrypt, const QByteArray& input) {
-            auto engine = makeEngine(r.algorithm, encrypt, AllData, key, iv, trickle(input, r.sourceStep, r.stalling));
-            return drainEngine(*engine, r.readSize);
-        };
-        EXPECT_EQ(run(true, plain), cipher);
-        EXPECT_EQ(run(false, cipher), plain);
-    }
-}
-
-TEST(CbcEngine, encryptingWithoutIvDrawsARandomOne)
-{
-    QByteArray ivs[2];
-    for (QByteArray& iv : ivs) {
-        auto engine = makeEngine(Aes256, true, AllData, QByteArray(32, 'k'), QByteArray(), trickle("", 1, false));
-        iv = engine->iv();
-        EXPECT_EQ(iv.size(), 16);
-        EXPECT_EQ(transform(Aes256, false, AllData, QByteArray(32, 'k'), iv, drainEngine(*engine)), QByteArray());
-    }
-    EXPECT_NE(ivs[0], ivs[1]);
-}
 
 // Flips in the block before the last change the decrypted padding bytes, so they forge each kind
 // of bad padding exactly.
@@ -166,7 +110,7 @@ TEST(EncryptorBase, refusesWhatItCannotMakeOrKey)
     EXPECT_THROW(EncryptorBase::create(Aes256, true, Type(2)), ZRV::Exception::InvalidData);
 
     // AES-256 given an AES-128 key, a short IV, a decryption without IV.
-    const auto s = trickle("", 1, false);
+    const auto s = openBuffer("");
     EXPECT_THROW(makeEngine(Aes256, true, AllData, QByteArray(16, 'k'), QByteArray(16, 'i'), s), CryptoPP::Exception);
     EXPECT_THROW(makeEngine(Aes192, true, KeyWrap, QByteArray(16, 'k'), QByteArray(), s), CryptoPP::Exception);
     EXPECT_THROW(makeEngine(Aes256, true, AllData, QByteArray(32, 'k'), QByteArray(8, 'i'), s), CryptoPP::Exception);

@@ -1,10 +1,9 @@
 #pragma once
 
 #include "core/encryption/encryptorbase.h"
+#include "support/streamtesting.h"
 
-#include <QBuffer>
 #include <cryptopp/cryptlib.h>
-#include <gtest/gtest.h>
 #include <memory>
 
 using namespace ZRV::Core::Encryption;
@@ -41,8 +40,5 @@ inline QByteArray drainEngine(EncryptorBase& engine, qint64 readSize = 65536)
 inline QByteArray transform(Algorithm algorithm, bool encrypt, Type type, const QByteArray& key, const QByteArray& iv,
                             const QByteArray& input)
 {
-    auto buffer = QSharedPointer<QBuffer>::create();
-    buffer->setData(input);
-    buffer->open(QIODevice::ReadOnly);
-    return drainEngine(*makeEngine(algorithm, encrypt, type, key, iv, buffer));
+    return drainEngine(*makeEngine(algorithm, encrypt, type, key, iv, openBuffer(input)));
 }

@@ -1,0 +1,92 @@
+#include "support/logcapture.h"
+#include "support/streamtesting.h"
+
+#include "core/encryption/key.h"
+#include "encryption/decryptionstream.h"
+#include "encryption/passwordbasedmasterkeyencryptor.h"
+
+#include <QMessageAuthenticationCode>
+
+using namespace ZRV::Core::Encryption;
+using ZRV::Encryption::PasswordBasedMasterKeyEncryptor;
+
+namespace {
+
+const QByteArray MasterKey = QByteArray::fromHex("00112233445566778899aabbccddeeff0123456789abcdeffedcba9876543210");
+
+} // namespace
+
+// IV | ciphertext | tag, each part recomputed independently of the encryptor.
+TEST(PasswordBasedMasterKeyEncryptor, writesTheDocumentedBlobForEveryCipher)
+{
+    for (int algorithm = Des; algorithm <= Aes256; ++algorithm) {
+        SCOPED_TRACE(algorithm);
+        const Algorithm a = Algorithm(algorithm);
+        const PasswordBasedMasterKeyEncryptor writer(a, "secret");
+        const PasswordBasedMasterKeyEncryptor reader(a, "secret");
+        EXPECT_EQ(writer.key(), reader.key());
+        EXPECT_EQ(writer.key(),
+                  Key::generateAdvanced(a, "secret", QByteArray::fromHex("bf4eeec2ab4bb7f48f73b976989069c4"), 50000));
+
+        const QByteArray blob = writer.toStream(MasterKey);
+        const int ivLength = Key::ivLength(a);
+        ASSERT_EQ(blob.size(), ivLength + (MasterKey.size() / ivLength + 1) * ivLength + 32);
+        const QByteArray integrityKey = QCryptographicHash::hash(writer.key(), QCryptographicHash::Sha256);
+        EXPECT_EQ(blob.right(32), QMessageAuthenticationCode::hash(blob.chopped(32), integrityKey,
+                                                                   QCryptographicHash::Sha256));
+        ZRV::Stream::DecryptionStream decryption(openBuffer(blob.mid(ivLength).chopped(32)), a, writer.key(),
+                                                 blob.left(ivLength), AllData, nullptr);
+        decryption.open(QIODevice::ReadOnly);
+        EXPECT_EQ(decryption.readAll(), MasterKey);
+
+        EXPECT_EQ(reader.fromStream(blob), MasterKey);
+        EXPECT_TRUE(reader.errorString().isEmpty());
+        EXPECT_NE(writer.toStream(MasterKey).left(ivLength), blob.left(ivLength)); // a fresh IV each time
+    }
+}
+
+TEST(PasswordBasedMasterKeyEncryptor, refusesEveryChangedByteAndEveryTruncation)
+{
+    for (Algorithm a : {Aes256, Des}) {
+        const PasswordBasedMasterKeyEncryptor encryptor(a, "secret");
+        const QByteArray blob = encryptor.toStream(MasterKey);
+        for (int i = 0; i < blob.size(); ++i) {
+            QByteArray changed = blob;
+            changed[i] = char(changed[i] ^ 0x20);
+            EXPECT_TRUE(encryptor.fromStream(changed).isEmpty()) << a << " byte " << i;
+            EXPECT_FALSE(encryptor.errorString().isEmpty());
+            EXPECT_TRUE(encryptor.fromStream(blob.left(i)).isEmpty()) << a << " length " << i;
+        }
+        EXPECT_EQ(encryptor.fromStream(blob), MasterKey);
+        EXPECT_TRUE(encryptor.errorString().isEmpty());
+    }
+}
+
+TEST(PasswordBasedMasterKeyEncryptor, reportsWhyABlobIsRefused)
+{
+    const PasswordBasedMasterKeyEncryptor encryptor(Aes256, "secret");
+    const QByteArray blob = encryptor.toStream(MasterKey);
+
+    // Wrong password: the cipher or the tag check refuses, depending on the decrypted padding.
+    const PasswordBasedMasterKeyEncryptor other(Aes256, "Secret");
+    EXPECT_TRUE(other.fromStream(blob).isEmpty());
+    EXPECT_TRUE(other.errorString() == "Incorrect decryption password" || other.errorString() == "Error on check hmac");
+
+    LogCapture log;
+    QByteArray badPadding = blob; // the last byte of the block before the padding block
+    badPadding[16 + 31] = char(badPadding[16 + 31] ^ 0x01);
+    EXPECT_TRUE(encryptor.fromStream(badPadding).isEmpty());
+    EXPECT_EQ(encryptor.errorString(), "Incorrect decryption password");
+    EXPECT_TRUE(log.contains(QtCriticalMsg,
+                             "Exception on decrypt master password, message: \"Incorrect decryption password\""));
+
+    QByteArray badTag = blob;
+    badTag[blob.size() - 1] = char(badTag[blob.size() - 1] ^ 0x01);
+    EXPECT_TRUE(encryptor.fromStream(badTag).isEmpty());
+    EXPECT_EQ(encryptor.errorString(), "Error on check hmac");
+    EXPECT_TRUE(log.contains(QtCriticalMsg, "Error on check hmac in master password"));
+
+    EXPECT_TRUE(PasswordBasedMasterKeyEncryptor(NoEncryption, "secret").toStream(MasterKey).isEmpty());
+    EXPECT_TRUE(
+        log.contains(QtCriticalMsg, "Error on create master key encryptor: \"Unsupported encryption algorithm 6\""));
+}
