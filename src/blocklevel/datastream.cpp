@@ -61,6 +61,8 @@ qint64 DataStream::size() const
 
 bool DataStream::atEnd() const
 {
+    if (!isOpen())
+        return true;
     return IStream::atEnd() && pendingOutput_.isEmpty() && QIODevice::bytesAvailable() == 0;
 }
 
@@ -171,7 +173,8 @@ bool DataStream::initModificationStream()
     inMap_.reset();
     masterKey_ = Encryption::Key::randomKey(encryption_);
     integrityKey_ = integrityKeyOf(masterKey_);
-    const QByteArray keyPadding = ZRV::Encryption::PasswordBasedMasterKeyEncryptor(encryption_, password_).toStream(masterKey_);
+    const ZRV::Encryption::PasswordBasedMasterKeyEncryptor encryptor(encryption_, password_);
+    const QByteArray keyPadding = encryptor.toStream(masterKey_);
     if (keyPadding.isEmpty()) {
         ZrvDebug("TXK").error() << "Error on create master key";
         setErrorString(tr("Error in init master key"));

@@ -143,7 +143,7 @@ bool RevisionStream::seek(qint64)
 
 bool RevisionStream::atEnd() const
 {
-    if (!header_)
+    if (!header_ || !isOpen())
         return true;
     if (position_ < header_->length() && blockIndex_ < header_->blockCount())
         return false;
@@ -295,7 +295,8 @@ QByteArray RevisionStream::readStored(QIODevice& device, const MapStream::Data& 
     while (filled < stored.size()) {
         const qint64 count = device.read(stored.data() + filled, stored.size() - filled);
         if (count <= 0)
-            throw ErrorOperation(tr("Data of revision %1 ends inside block %2").arg(record.revision()).arg(blockIndex_));
+            throw ErrorOperation(
+                tr("Data of revision %1 ends inside block %2").arg(record.revision()).arg(blockIndex_));
         filled += count;
     }
     return stored;

@@ -163,22 +163,6 @@ TEST(MapHeader, malformedHeadersAreRefusedAndLeaveTheHeaderUnchanged)
     EXPECT_EQ(refusedMap.revision(), 4u);
 }
 
-TEST(MapData, recordIs33BytesInFieldOrder)
-{
-    QByteArray bytes;
-    MapStream::Data data = record(0x01020304, 0x1122334455667788ull, 0xAABBCCDD);
-    data.setUsed(false);
-    data.setHash("0123456789abcdef");
-    QDataStream writer(&bytes, QIODevice::WriteOnly);
-    writer << data;
-    EXPECT_EQ(bytes, "0123456789abcdef" + QByteArray::fromHex("04030201" "00" "8877665544332211" "DDCCBBAA"));
-
-    QDataStream reader(patched<quint8>(bytes, 20, 7));
-    reader >> data;
-    EXPECT_TRUE(data.isUsed());
-    EXPECT_EQ(data.offset(), 0x1122334455667788ull);
-}
-
 TEST(MapStream, revisionRangeJoinsRunsOfARevision)
 {
     const auto mapOver = [](const QList<MapStream::Data>& records, unsigned long long extraLength) {
@@ -192,8 +176,8 @@ TEST(MapStream, revisionRangeJoinsRunsOfARevision)
         return openMap(bytes);
     };
     using ByteRange = Extensions::Range<unsigned long long>;
-    const auto ranges =
-        MapStream::revisionRange(mapOver({record(3, 0, 10), record(3, 10, 12), record(1, 100, 5), record(3, 22, 7)}, 0));
+    const auto ranges = MapStream::revisionRange(
+        mapOver({record(3, 0, 10), record(3, 10, 12), record(1, 100, 5), record(3, 22, 7)}, 0));
     EXPECT_EQ(ranges.value(3), (QList<ByteRange>{ByteRange(0, 22), ByteRange(22, 29)}));
     EXPECT_EQ(ranges.value(1), QList<ByteRange>{ByteRange(100, 105)});
     EXPECT_EQ(ranges.size(), 2);
