@@ -1,7 +1,10 @@
 #include "commands.h"
 
+#include "backupcommand.h"
 #include "infocommand.h"
 #include "packcommand.h"
+#include "restorecommand.h"
+#include "revisionscommand.h"
 #include "unpackcommand.h"
 #include "verifycommand.h"
 
@@ -12,5 +15,8 @@ std::vector<std::unique_ptr<Command>> allCommands()
     commands.push_back(std::make_unique<UnpackCommand>());
     commands.push_back(std::make_unique<InfoCommand>());
     commands.push_back(std::make_unique<VerifyCommand>());
+    commands.push_back(std::make_unique<BackupCommand>());
+    commands.push_back(std::make_unique<RestoreCommand>());
+    commands.push_back(std::make_unique<RevisionsCommand>());
     return commands;
 }
