@@ -1,0 +1,111 @@
+#include "cloudtestsupport.h"
+
+#include "cloud/configkeys.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QIODevice>
+#include <atomic>
+#include <thread>
+
+using namespace ZRV::Cloud;
+
+QByteArray objectBytes(qint64 size)
+{
+    QByteArray bytes(int(size), Qt::Uninitialized);
+    quint32 state = 2463534242u;
+    for (qint64 index = 0; index < size; ++index) {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        bytes[int(index)] = char(state);
+    }
+    return bytes;
+}
+
+bool waitFor(const std::function<bool()>& condition, int msecs)
+{
+    const QDeadlineTimer deadline(msecs);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+    }
+    return true;
+}
+
+LocalStore::LocalStore() = default;
+
+QString LocalStore::put(const QString& name, const QByteArray& bytes)
+{
+    QFile file(dir_.filePath(name));
+    file.open(QIODevice::WriteOnly);
+    file.write(bytes);
+    return name;
+}
+
+CloudConfig LocalStore::config(qint64 chunkSize) const
+{
+    CloudConfig config{{Config::CloudType, "local"}, {Config::ContainerName, dir_.path()}, {Config::CloudId, 7}};
+    if (chunkSize > 0)
+        config.insert(Config::ChunkSize, chunkSize);
+    return config;
+}
+
+CloudConfig httpConfig(const QString& baseUrl, qint64 chunkSize)
+{
+    CloudConfig config{{Config::CloudType, "http"}, {Config::ContainerName, baseUrl}};
+    if (chunkSize > 0)
+        config.insert(Config::ChunkSize, chunkSize);
+    return config;
+}
+
+QByteArray readInSmallRequests(QIODevice& device, const QList<qint64>& requestSizes)
+{
+    QByteArray result;
+    for (int turn = 0; !device.atEnd(); ++turn) {
+        const QByteArray piece = device.read(requestSizes[turn % requestSizes.size()]);
+        if (piece.isEmpty())
+            break;
+        result += piece;
+    }
+    return result;
+}
+
+std::optional<bool> waitInAnotherThread(const std::shared_ptr<QIODevice>& stream, int msecs)
+{
+    auto result = std::make_shared<std::atomic<int>>(-1);
+    std::thread waiter([stream, msecs, result] { *result = stream->waitForReadyRead(msecs) ? 1 : 0; });
+    if (!waitFor([&] { return *result != -1; })) {
+        waiter.detach();
+        return std::nullopt;
+    }
+    waiter.join();
+    return *result == 1;
+}
+
+QStringList filesIn(const QString& dir)
+{
+    QStringList files;
+    for (const QFileInfo& info : QDir(dir).entryInfoList(QDir::Files))
+        files << info.filePath();
+    const QDir descriptors(QStringLiteral("/proc/self/fd"));
+    for (const QString& name : descriptors.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
+        const QString link = descriptors.filePath(name);
+        if (QFile::symLinkTarget(link).startsWith(dir + '/'))
+            files << link;
+    }
+    return files;
+}
+
+bool someFileStartsWith(const QString& dir, const QByteArray& bytes)
+{
+    for (const QString& name : filesIn(dir)) {
+        QFile file(name);
+        if (file.open(QIODevice::ReadOnly) && file.read(bytes.size()) == bytes)
+            return true;
+    }
+    return false;
+}

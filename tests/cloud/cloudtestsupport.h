@@ -1,0 +1,104 @@
+#pragma once
+
+#include <QByteArray>
+#include <QMap>
+#include <QTemporaryDir>
+#include <QVariant>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QIODevice;
+
+using CloudConfig = QMap<QString, QVariant>;
+
+// Bytes that differ from one position to the next, so that a misplaced byte shows.
+QByteArray objectBytes(qint64 size);
+
+// Runs the event loop until `condition` holds or `msecs` have passed; returns the condition.
+bool waitFor(const std::function<bool()>& condition, int msecs = 30000);
+
+// Objects in a temporary directory, served by the "local" provider.
+class LocalStore
+{
+public:
+    LocalStore();
+    QString put(const QString& name, const QByteArray& bytes);
+    CloudConfig config(qint64 chunkSize = 0) const;
+    QString path() const { return dir_.path(); }
+
+private:
+    QTemporaryDir dir_;
+};
+
+CloudConfig httpConfig(const QString& baseUrl, qint64 chunkSize = 0);
+
+// The files below `dir` that exist or are held open by this process: on Linux QTemporaryFile makes
+// unnamed files, reachable only through the process's descriptors.
+QStringList filesIn(const QString& dir);
+// Whether one of filesIn(dir) starts with `bytes`.
+bool someFileStartsWith(const QString& dir, const QByteArray& bytes);
+
+// Calls waitForReadyRead(msecs) of `stream` in another thread while this one runs its event loop.
+// Empty when the wait has not returned within 30 s; the thread then keeps the stream alive.
+std::optional<bool> waitInAnotherThread(const std::shared_ptr<QIODevice>& stream, int msecs);
+
+// Reads `device` to its end in requests of the given sizes, in turn.
+QByteArray readInSmallRequests(QIODevice& device, const QList<qint64>& requestSizes);
+
+#include "nginxserver.h"
+
+#include <QCoreApplication>
+#include <gtest/gtest.h>
+#include <memory>
+
+enum class Transport { Local, Http };
+
+// Base of the tests that run against a provider: a local store and, for Http, an nginx in front of
+// it, started in SetUp (the test is skipped only when nginx is not installed).
+template <typename Param>
+class BackendTest : public ::testing::TestWithParam<Param>
+{
+protected:
+    virtual Transport transport() const = 0;
+
+    void SetUp() override
+    {
+        if (transport() != Transport::Http)
+            return;
+        if (NginxServer::executable().isEmpty())
+            GTEST_SKIP() << "nginx is not installed";
+        nginx_ = std::make_unique<NginxServer>(store_.path());
+        QString error;
+        ASSERT_TRUE(nginx_->start(&error)) << error.toStdString();
+    }
+
+    void TearDown() override { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+
+    // `location` ("/slow", "/flaky", ...) applies to Http only.
+    CloudConfig config(qint64 chunkSize = 0, const QString& location = QString()) const
+    {
+        return transport() == Transport::Http ? httpConfig(nginx_->url(location), chunkSize)
+                                              : store_.config(chunkSize);
+    }
+
+    LocalStore store_;
+    std::unique_ptr<NginxServer> nginx_;
+};
+
+// For tests that need nginx whatever their parameter.
+class HttpTest : public BackendTest<int>
+{
+protected:
+    Transport transport() const override { return Transport::Http; }
+};
+
+inline std::string transportName(Transport transport)
+{
+    return transport == Transport::Local ? "local" : "http";
+}
+
+inline void PrintTo(Transport transport, std::ostream* out)
+{
+    *out << transportName(transport);
+}
