@@ -12,11 +12,11 @@ Channel::Channel(int window)
 {
 }
 
-void Channel::attachConsumer(QObject* context, std::function<void()> wake)
+void Channel::attachConsumer(QObject* consumer, const char* wakeSlot)
 {
     Lock lock(mutex_);
-    consumer_ = context;
-    wakeConsumer_ = std::move(wake);
+    consumer_ = consumer;
+    consumerSlot_ = wakeSlot;
     if (!chunks_.empty() || ended_)
         wakeConsumer();
 }
@@ -59,11 +59,11 @@ void Channel::cancel()
     endedOrCancelled_.notify_all();
 }
 
-void Channel::attachProducer(QObject* context, std::function<void()> wake)
+void Channel::attachProducer(QObject* producer, const char* wakeSlot)
 {
     Lock lock(mutex_);
-    producer_ = context;
-    wakeProducer_ = std::move(wake);
+    producer_ = producer;
+    producerSlot_ = wakeSlot;
 }
 
 void Channel::detachProducer()
@@ -114,13 +114,13 @@ void Channel::wakeConsumer()
     if (!consumer_ || consumerWakePosted_)
         return;
     consumerWakePosted_ = true;
-    QMetaObject::invokeMethod(consumer_, wakeConsumer_, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(consumer_, consumerSlot_, Qt::QueuedConnection);
 }
 
 void Channel::wakeProducer()
 {
     if (producer_)
-        QMetaObject::invokeMethod(producer_, wakeProducer_, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(producer_, producerSlot_, Qt::QueuedConnection);
 }
 
 } // namespace ZRV::Cloud

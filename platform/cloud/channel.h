@@ -3,7 +3,6 @@
 #include <QByteArray>
 #include <QString>
 #include <condition_variable>
-#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -13,9 +12,10 @@ namespace ZRV::Cloud {
 
 // Hands the chunks of one transfer from the worker thread that produces them to the thread that
 // consumes them. The producer may hold at most `window` chunks in the channel before it has to wait
-// for room. Each side is woken through its own thread's event loop (a queued call on its context
-// object); wake-ups are posted under the channel's lock, so a side that detaches in its destructor
-// before its QObject part is destroyed is never called afterwards.
+// for room. Each side is woken through its own thread's event loop by a queued call of a slot
+// without arguments; everything else passes through the channel under its lock. Wake-ups are posted
+// under that lock, so a side that detaches in its destructor, before its QObject part is destroyed,
+// is never called afterwards.
 class Channel
 {
 public:
@@ -30,7 +30,7 @@ public:
     };
 
     // Consumer side.
-    void attachConsumer(QObject* context, std::function<void()> wake);
+    void attachConsumer(QObject* consumer, const char* wakeSlot);
     // Everything produced since the last take.
     Batch take();
     // Blocks until the producer has ended or the channel was cancelled; returns everything.
@@ -39,7 +39,7 @@ public:
     void cancel();
 
     // Producer side.
-    void attachProducer(QObject* context, std::function<void()> wake);
+    void attachProducer(QObject* producer, const char* wakeSlot);
     void detachProducer();
     bool isCancelled() const;
     // False when the window is full (the producer is then woken once the consumer has taken) or the
@@ -60,10 +60,10 @@ private:
     bool cancelled_ = false;
     QString error_;
     QObject* consumer_ = nullptr;
-    std::function<void()> wakeConsumer_;
+    const char* consumerSlot_ = nullptr;
     bool consumerWakePosted_ = false;
     QObject* producer_ = nullptr;
-    std::function<void()> wakeProducer_;
+    const char* producerSlot_ = nullptr;
     bool producerWaiting_ = false;
 };
 

@@ -38,7 +38,7 @@ void DownloadOperation::start()
         return;
     state_ = State::Running;
     target_->seek(0);
-    request_.channel->attachConsumer(this, [this] { drain(); });
+    request_.channel->attachConsumer(this, "drain");
     TransferPool::instance().enqueue(request_);
 }
 

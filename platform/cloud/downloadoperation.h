@@ -27,13 +27,16 @@ public:
     const QString& errorMessage() const override { return error_; }
     void remove() override;
 
+private slots:
+    // Writes what has arrived; called through the event loop when the channel has news.
+    void drain();
+
 private:
     enum class State { Created, Running, Complete, Failed, Removed };
 
     DownloadOperation(TransferRequest request, QIODevice* target);
     static void release(IOperation* operation);
 
-    void drain();
     bool flushTarget();
     void conclude(const QString& error);
 

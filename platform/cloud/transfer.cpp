@@ -6,7 +6,7 @@ Transfer::Transfer(TransferRequest request, QObject* parent)
     : QObject(parent)
     , request_(std::move(request))
 {
-    request_.channel->attachProducer(this, [this] { onWake(); });
+    request_.channel->attachProducer(this, "onWake");
 }
 
 Transfer::~Transfer()

@@ -33,8 +33,10 @@ protected:
     // Ends the transfer, badly when `error` is not empty.
     void finish(const QString& error = QString());
 
-private:
+private slots:
     void onWake();
+
+private:
     bool stopIfCancelled();
 
     const TransferRequest request_;

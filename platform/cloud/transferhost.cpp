@@ -15,19 +15,34 @@ TransferHost::~TransferHost()
     delete network_;
 }
 
-void TransferHost::begin(const TransferRequest& request, std::function<void()> ended)
+void TransferHost::post(TransferRequest request, std::function<void()> ended)
 {
-    Transfer* transfer = nullptr;
-    switch (request.provider.kind()) {
-    case Provider::Kind::Local:
-        transfer = new LocalTransfer(request, this);
-        break;
-    case Provider::Kind::Http:
-        transfer = new HttpTransfer(request, network(), this);
-        break;
+    std::lock_guard<std::mutex> lock(mutex_);
+    posted_.emplace_back(std::move(request), std::move(ended));
+    if (posted_.size() == 1)
+        QMetaObject::invokeMethod(this, "beginPosted", Qt::QueuedConnection);
+}
+
+void TransferHost::beginPosted()
+{
+    std::vector<std::pair<TransferRequest, std::function<void()>>> posted;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        posted.swap(posted_);
     }
-    connect(transfer, &QObject::destroyed, [ended = std::move(ended)] { ended(); });
-    transfer->begin();
+    for (auto& [request, ended] : posted) {
+        Transfer* transfer = nullptr;
+        switch (request.provider.kind()) {
+        case Provider::Kind::Local:
+            transfer = new LocalTransfer(request, this);
+            break;
+        case Provider::Kind::Http:
+            transfer = new HttpTransfer(request, network(), this);
+            break;
+        }
+        connect(transfer, &QObject::destroyed, [ended = std::move(ended)] { ended(); });
+        transfer->begin();
+    }
 }
 
 QNetworkAccessManager* TransferHost::network()

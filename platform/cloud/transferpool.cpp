@@ -3,8 +3,6 @@
 #include "transferhost.h"
 #include "workerthread.h"
 
-#include <QMetaObject>
-
 namespace ZRV::Cloud {
 
 using Lock = std::lock_guard<std::mutex>;
@@ -89,10 +87,7 @@ void TransferPool::launch(TransferRequest request, bool queued)
             chosen = index;
     }
     ++workers_[chosen].load;
-    TransferHost* host = workers_[chosen].thread->host();
-    auto ended = [this, chosen, queued] { transferEnded(chosen, queued); };
-    QMetaObject::invokeMethod(
-        host, [host, request = std::move(request), ended] { host->begin(request, ended); }, Qt::QueuedConnection);
+    workers_[chosen].thread->host()->post(std::move(request), [this, chosen, queued] { transferEnded(chosen, queued); });
 }
 
 void TransferPool::transferEnded(size_t worker, bool queued)
