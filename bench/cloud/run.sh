@@ -75,5 +75,6 @@ BEGIN {
     printf "| reader | seconds | MiB/s | ratio | peak RSS |\n|---|---|---|---|---|\n"
     printf "| curl | %.2f | %.1f | 1.00x curl | %.1f MiB |\n", cs, c, ck / 1024
     printf "| CloudPrepareSimpleStream | %.2f | %.1f | %.2fx curl (goal 0.9x) | %.1f MiB |\n", ss, s, s / c, sk / 1024
-    printf "| CloudPrepareMultiStream, 4 parts | %.2f | %.1f | %.2fx simple (goal 3.5x) | %.1f MiB |\n", ms, m, m / s, mk / 1024
+    printf "| CloudPrepareMultiStream, 4 parts | %.2f | %.1f | %.2fx simple (goal 3.5x) | %.1f MiB |\n",
+        ms, m, m / s, mk / 1024
 }'

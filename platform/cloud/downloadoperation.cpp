@@ -57,17 +57,27 @@ void DownloadOperation::drain()
     for (const QByteArray& chunk : batch.chunks) {
         if (target_->write(chunk) != chunk.size())
             return conclude(tr("cannot write into the target: %1").arg(target_->errorString()));
+        written_ += chunk.size();
     }
     if (!flushTarget())
         return conclude(tr("cannot flush the target: %1").arg(target_->errorString()));
-    if (batch.ended)
-        conclude(batch.error);
+    if (!batch.ended)
+        return;
+    if (batch.error.isEmpty() && !cutTarget())
+        return conclude(tr("cannot cut the target to %1 bytes: %2").arg(written_).arg(target_->errorString()));
+    conclude(batch.error);
 }
 
 bool DownloadOperation::flushTarget()
 {
     auto* file = qobject_cast<QFileDevice*>(target_);
     return !file || file->flush();
+}
+
+bool DownloadOperation::cutTarget()
+{
+    auto* file = qobject_cast<QFileDevice*>(target_);
+    return !file || file->size() <= written_ || file->resize(written_);
 }
 
 void DownloadOperation::conclude(const QString& error)

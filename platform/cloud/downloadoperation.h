@@ -38,12 +38,15 @@ private:
     static void release(IOperation* operation);
 
     bool flushTarget();
+    // A file target, preallocated perhaps, ends where the object's bytes end.
+    bool cutTarget();
     void conclude(const QString& error);
 
     TransferRequest request_;
     QIODevice* const target_;
     State state_ = State::Created;
     QString error_;
+    qint64 written_ = 0;
     bool emitting_ = false;
 };
 

@@ -56,7 +56,8 @@ void HttpTransfer::resume()
         QByteArray chunk = reply_->read(qMin(available, chunkSize()));
         received_ += chunk.size();
         if (expected_ >= 0 && received_ > expected_)
-            return finish(tr("the body from %1 is longer than announced (%2 bytes)").arg(url_.toString()).arg(expected_));
+            return finish(
+                tr("the body from %1 is longer than announced (%2 bytes)").arg(url_.toString()).arg(expected_));
         deliver(std::move(chunk));
     }
     if (replyFinished_ && reply_->bytesAvailable() == 0)

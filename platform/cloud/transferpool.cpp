@@ -87,7 +87,8 @@ void TransferPool::launch(TransferRequest request, bool queued)
             chosen = index;
     }
     ++workers_[chosen].load;
-    workers_[chosen].thread->host()->post(std::move(request), [this, chosen, queued] { transferEnded(chosen, queued); });
+    auto ended = [this, chosen, queued] { transferEnded(chosen, queued); };
+    workers_[chosen].thread->host()->post(std::move(request), std::move(ended));
 }
 
 void TransferPool::transferEnded(size_t worker, bool queued)

@@ -24,10 +24,10 @@ bool ICloudStream::open(OpenMode mode)
         Exception::UnsupportedOperation::refuse("virtual bool ZRV::Stream::ICloudStream::open(QIODevice::OpenMode)");
     if (config_.isEmpty())
         return false;
+    // The caller's position holds: one set before opening, or the one reached before opening again.
+    const qint64 position = ICloudStream::pos();
     setOpenMode(ReadOnly);
-    // QIODevice's own position must agree with a position set before opening.
-    QIODevice::seek(qint64(position_));
-    return true;
+    return ICloudStream::seek(position);
 }
 
 void ICloudStream::close()

@@ -23,7 +23,8 @@ public:
 
     // An operation that writes the whole object at `path` into `target` from its position 0; null
     // when the configuration names no known provider or the target is null. The target must stay
-    // alive until the operation has finished or has been removed.
+    // alive until the operation has finished or has been removed. A file target that is longer
+    // than what was written (preallocated) is cut to the written length.
     QSharedPointer<IOperation> download2Stream(
         const QMap<QString, QVariant>& config, const QString& path, QIODevice* target);
     // The same for the bytes `offset` through `offset + length`, both included (fewer where the

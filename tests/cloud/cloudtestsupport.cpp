@@ -36,54 +36,19 @@ bool waitFor(const std::function<bool()>& condition, int msecs)
     return true;
 }
 
-LocalStore::LocalStore() = default;
-
-QString LocalStore::put(const QString& name, const QByteArray& bytes)
+CloudConfig cloudConfig(const QString& type, const QString& container, qint64 chunkSize)
 {
-    QFile file(dir_.filePath(name));
+    CloudConfig config{{Config::CloudType, type}, {Config::ContainerName, container}, {Config::CloudId, 7}};
+    if (chunkSize > 0)
+        config.insert(Config::ChunkSize, chunkSize);
+    return config;
+}
+
+void putObject(const QTemporaryDir& store, const QString& name, const QByteArray& bytes)
+{
+    QFile file(store.filePath(name));
     file.open(QIODevice::WriteOnly);
     file.write(bytes);
-    return name;
-}
-
-CloudConfig LocalStore::config(qint64 chunkSize) const
-{
-    CloudConfig config{{Config::CloudType, "local"}, {Config::ContainerName, dir_.path()}, {Config::CloudId, 7}};
-    if (chunkSize > 0)
-        config.insert(Config::ChunkSize, chunkSize);
-    return config;
-}
-
-CloudConfig httpConfig(const QString& baseUrl, qint64 chunkSize)
-{
-    CloudConfig config{{Config::CloudType, "http"}, {Config::ContainerName, baseUrl}};
-    if (chunkSize > 0)
-        config.insert(Config::ChunkSize, chunkSize);
-    return config;
-}
-
-QByteArray readInSmallRequests(QIODevice& device, const QList<qint64>& requestSizes)
-{
-    QByteArray result;
-    for (int turn = 0; !device.atEnd(); ++turn) {
-        const QByteArray piece = device.read(requestSizes[turn % requestSizes.size()]);
-        if (piece.isEmpty())
-            break;
-        result += piece;
-    }
-    return result;
-}
-
-std::optional<bool> waitInAnotherThread(const std::shared_ptr<QIODevice>& stream, int msecs)
-{
-    auto result = std::make_shared<std::atomic<int>>(-1);
-    std::thread waiter([stream, msecs, result] { *result = stream->waitForReadyRead(msecs) ? 1 : 0; });
-    if (!waitFor([&] { return *result != -1; })) {
-        waiter.detach();
-        return std::nullopt;
-    }
-    waiter.join();
-    return *result == 1;
 }
 
 QStringList filesIn(const QString& dir)
@@ -108,4 +73,16 @@ bool someFileStartsWith(const QString& dir, const QByteArray& bytes)
             return true;
     }
     return false;
+}
+
+std::optional<bool> waitInAnotherThread(const std::shared_ptr<QIODevice>& stream, int msecs)
+{
+    auto result = std::make_shared<std::atomic<int>>(-1);
+    std::thread waiter([stream, msecs, result] { *result = stream->waitForReadyRead(msecs) ? 1 : 0; });
+    if (!waitFor([&] { return *result != -1; })) {
+        waiter.detach();
+        return std::nullopt;
+    }
+    waiter.join();
+    return *result == 1;
 }

@@ -1,14 +1,15 @@
 #pragma once
 
-#include <QByteArray>
+#include "nginxserver.h"
+
+#include <QCoreApplication>
 #include <QMap>
 #include <QTemporaryDir>
 #include <QVariant>
 #include <functional>
+#include <gtest/gtest.h>
 #include <memory>
 #include <optional>
-
-class QIODevice;
 
 using CloudConfig = QMap<QString, QVariant>;
 
@@ -18,20 +19,9 @@ QByteArray objectBytes(qint64 size);
 // Runs the event loop until `condition` holds or `msecs` have passed; returns the condition.
 bool waitFor(const std::function<bool()>& condition, int msecs = 30000);
 
-// Objects in a temporary directory, served by the "local" provider.
-class LocalStore
-{
-public:
-    LocalStore();
-    QString put(const QString& name, const QByteArray& bytes);
-    CloudConfig config(qint64 chunkSize = 0) const;
-    QString path() const { return dir_.path(); }
-
-private:
-    QTemporaryDir dir_;
-};
-
-CloudConfig httpConfig(const QString& baseUrl, qint64 chunkSize = 0);
+// type "local" or "http"; chunkSize 0 leaves the provider's default.
+CloudConfig cloudConfig(const QString& type, const QString& container, qint64 chunkSize = 0);
+void putObject(const QTemporaryDir& store, const QString& name, const QByteArray& bytes);
 
 // The files below `dir` that exist or are held open by this process: on Linux QTemporaryFile makes
 // unnamed files, reachable only through the process's descriptors.
@@ -42,15 +32,6 @@ bool someFileStartsWith(const QString& dir, const QByteArray& bytes);
 // Calls waitForReadyRead(msecs) of `stream` in another thread while this one runs its event loop.
 // Empty when the wait has not returned within 30 s; the thread then keeps the stream alive.
 std::optional<bool> waitInAnotherThread(const std::shared_ptr<QIODevice>& stream, int msecs);
-
-// Reads `device` to its end in requests of the given sizes, in turn.
-QByteArray readInSmallRequests(QIODevice& device, const QList<qint64>& requestSizes);
-
-#include "nginxserver.h"
-
-#include <QCoreApplication>
-#include <gtest/gtest.h>
-#include <memory>
 
 enum class Transport { Local, Http };
 
@@ -78,11 +59,12 @@ protected:
     // `location` ("/slow", "/flaky", ...) applies to Http only.
     CloudConfig config(qint64 chunkSize = 0, const QString& location = QString()) const
     {
-        return transport() == Transport::Http ? httpConfig(nginx_->url(location), chunkSize)
-                                              : store_.config(chunkSize);
+        return transport() == Transport::Http ? cloudConfig("http", nginx_->url(location), chunkSize)
+                                              : cloudConfig("local", store_.path(), chunkSize);
     }
+    void put(const QString& name, const QByteArray& bytes) { putObject(store_, name, bytes); }
 
-    LocalStore store_;
+    QTemporaryDir store_;
     std::unique_ptr<NginxServer> nginx_;
 };
 
@@ -96,6 +78,11 @@ protected:
 inline std::string transportName(Transport transport)
 {
     return transport == Transport::Local ? "local" : "http";
+}
+
+inline std::string transportParamName(const ::testing::TestParamInfo<Transport>& info)
+{
+    return transportName(info.param);
 }
 
 inline void PrintTo(Transport transport, std::ostream* out)

@@ -27,8 +27,6 @@ public:
     QStringList rangesRequested(const QString& uri) const;
 
 private:
-    bool startOnPort(quint16 port, QString* error);
-
     const QString root_;
     QTemporaryDir work_;
     QProcess process_;
