@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QIODevice>
+#include <QTimer>
 #include <atomic>
 #include <thread>
 
@@ -28,10 +29,12 @@ QByteArray objectBytes(qint64 size)
 bool waitFor(const std::function<bool()>& condition, int msecs)
 {
     const QDeadlineTimer deadline(msecs);
+    QTimer tick; // bounds each wait for events, so conditions without an event are seen too
+    tick.start(5);
     while (!condition()) {
         if (deadline.hasExpired())
             return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     return true;
 }
