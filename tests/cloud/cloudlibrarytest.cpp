@@ -61,13 +61,12 @@ TEST(OperationManager, runsFourThreadsByDefaultAndAtLeastOne)
     manager.setThreadCount(4);
 }
 
-class CloudLibrary : public BackendTest<Transport>
+class CloudLibrary : public ProviderTest
 {
 protected:
-    Transport transport() const override { return GetParam(); }
     void SetUp() override
     {
-        BackendTest::SetUp();
+        ProviderTest::SetUp();
         object_ = objectBytes(ObjectSize);
         put("object", object_);
     }

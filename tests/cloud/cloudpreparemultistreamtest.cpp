@@ -86,11 +86,7 @@ TEST_F(HttpTest, multiStreamRetriesOnlyTheFailedPart)
     OperationManager::instance().setThreadCount(4);
 }
 
-class MultiStream : public BackendTest<Transport>
-{
-protected:
-    Transport transport() const override { return GetParam(); }
-};
+using MultiStream = ProviderTest;
 
 TEST_P(MultiStream, answersSizeBeforeReadyAndReadsAcrossAPartBoundary)
 {

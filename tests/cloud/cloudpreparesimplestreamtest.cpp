@@ -8,13 +8,12 @@ using namespace ZRV::Stream::Cloud;
 
 namespace {
 
-class PrepareSimple : public BackendTest<Transport>
+class PrepareSimple : public ProviderTest
 {
 protected:
-    Transport transport() const override { return GetParam(); }
     void SetUp() override
     {
-        BackendTest::SetUp();
+        ProviderTest::SetUp();
         object_ = objectBytes(200000);
         put("object", object_);
     }

@@ -68,6 +68,13 @@ protected:
     std::unique_ptr<NginxServer> nginx_;
 };
 
+// For tests that run once per provider.
+class ProviderTest : public BackendTest<Transport>
+{
+protected:
+    Transport transport() const override { return GetParam(); }
+};
+
 // For tests that need nginx whatever their parameter.
 class HttpTest : public BackendTest<int>
 {
