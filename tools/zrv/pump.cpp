@@ -5,9 +5,9 @@
 
 #include <QByteArray>
 
-qint64 pump(QIODevice& from, QIODevice* to, ProgressMeter& progress)
+qint64 pump(QIODevice& from, QIODevice* to, ProgressMeter& progress, qint64 chunkSize)
 {
-    QByteArray block(1 << 20, Qt::Uninitialized);
+    QByteArray block(int(chunkSize), Qt::Uninitialized);
     qint64 total = 0;
     while (!from.atEnd()) {
         const qint64 count = from.read(block.data(), block.size());

@@ -1,6 +1,7 @@
 #include "sparsefiledevice.h"
 
 #include <QFile>
+#include <QVariant>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -77,7 +78,7 @@ qint64 SparseFileDevice::readData(char* data, qint64 maxSize)
     if (length <= 0)
         return 0;
     const bool hole = liesInHole(position_, length);
-    setProperty("IS_USED", hole ? 0 : 1);
+    setProperty("IS_USED", QVariant(hole ? 0 : 1));
     if (hole) {
         memset(data, 0, size_t(length));
         position_ += length;

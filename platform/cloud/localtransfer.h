@@ -1,0 +1,26 @@
+#pragma once
+
+#include "transfer.h"
+
+#include <QFile>
+
+namespace ZRV::Cloud {
+
+// Reads the object from a file below the container directory.
+class LocalTransfer : public Transfer
+{
+    Q_OBJECT
+
+public:
+    using Transfer::Transfer;
+
+protected:
+    void onBegin() override;
+    void resume() override;
+
+private:
+    QFile file_;
+    qint64 remaining_ = -1;
+};
+
+} // namespace ZRV::Cloud

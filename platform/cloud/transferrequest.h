@@ -1,0 +1,26 @@
+#pragma once
+
+#include "channel.h"
+#include "provider.h"
+
+#include <QString>
+#include <memory>
+
+namespace ZRV::Cloud {
+
+// What a transfer fetches and where its bytes go.
+struct TransferRequest
+{
+    Provider provider;
+    QString container;
+    QString path;
+    quint64 offset = 0;
+    // Bytes wanted from offset, or -1 for everything up to the end of the object.
+    qint64 count = -1;
+    std::shared_ptr<Channel> channel;
+
+    // A request for the whole object needs no byte range.
+    bool isRanged() const { return offset != 0 || count >= 0; }
+};
+
+} // namespace ZRV::Cloud

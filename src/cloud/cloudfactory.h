@@ -1,0 +1,15 @@
+#pragma once
+
+#include "cloud/icloudapi.h"
+
+namespace ZRV::Cloud::Api {
+
+class CloudFactory
+{
+public:
+    // A new API object for the provider named by the configuration's "CloudType" ("local" or
+    // "http"), owned by the caller; null for any other or a missing type.
+    static ICloudApi* create(const QMap<QString, QVariant>& config);
+};
+
+} // namespace ZRV::Cloud::Api

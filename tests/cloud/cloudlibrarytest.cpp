@@ -1,0 +1,137 @@
+#include "cloud/cloudfactory.h"
+#include "cloud/configkeys.h"
+#include "cloud/operationmanager.h"
+#include "cloudtestsupport.h"
+
+#include <QBuffer>
+#include <QTcpServer>
+
+using namespace ZRV::Cloud;
+
+namespace {
+
+struct Download
+{
+    QBuffer target;
+    QSharedPointer<IOperation> operation;
+    int finishedCount = 0;
+
+    // Starts the download; `length` -1 asks for the whole object.
+    bool start(const CloudConfig& config, const QString& path, quint64 offset = 0, qint64 length = -1)
+    {
+        target.open(QIODevice::ReadWrite);
+        OperationManager& manager = OperationManager::instance();
+        operation = length < 0 ? manager.download2Stream(config, path, &target)
+                               : manager.downloadBlob2Stream(config, path, offset, quint64(length), &target);
+        if (!operation)
+            return false;
+        QObject::connect(operation.data(), &IOperation::finished, [this] { ++finishedCount; });
+        operation->start();
+        return true;
+    }
+    bool waitFinished() { return waitFor([this] { return finishedCount > 0; }); }
+};
+
+const qint64 ObjectSize = 300000;
+
+} // namespace
+
+TEST(CloudFactory, makesApiObjectsAndOperationsOnlyForKnownProviders)
+{
+    QBuffer target;
+    const struct { const char* type; bool known; } rows[] = {
+        {"local", true}, {"http", true}, {"s3", false}, {"", false}}; // "": no type at all
+    for (const auto& row : rows) {
+        CloudConfig config{{Config::ContainerName, "/tmp"}};
+        if (*row.type)
+            config.insert(Config::CloudType, row.type);
+        std::unique_ptr<Api::ICloudApi> api(Api::CloudFactory::create(config));
+        EXPECT_EQ(bool(api), row.known) << row.type;
+        EXPECT_EQ(bool(OperationManager::instance().download2Stream(config, "x", &target)), row.known);
+    }
+    EXPECT_FALSE(OperationManager::instance().download2Stream({{Config::CloudType, "local"}}, "x", nullptr));
+}
+
+TEST(OperationManager, runsFourThreadsByDefaultAndAtLeastOne)
+{
+    OperationManager& manager = OperationManager::instance();
+    EXPECT_EQ(manager.threadCount(), 4);
+    manager.setThreadCount(0);
+    EXPECT_EQ(manager.threadCount(), 1);
+    manager.setThreadCount(4);
+}
+
+class CloudLibrary : public ProviderTest
+{
+protected:
+    void SetUp() override
+    {
+        ProviderTest::SetUp();
+        object_ = objectBytes(ObjectSize);
+        put("object", object_);
+    }
+    QByteArray object_;
+};
+
+TEST_P(CloudLibrary, downloadsWholeObjectsAndRanges)
+{
+    const struct { quint64 offset; qint64 length; QByteArray expected; } rows[] = {
+        {0, -1, object_},
+        {1000, 99, object_.mid(1000, 100)},
+        {ObjectSize - 10, 99, object_.right(10)},
+        {ObjectSize + 5, 99, QByteArray()},
+    };
+    for (const auto& row : rows) {
+        Download download;
+        ASSERT_TRUE(download.start(config(4096), "object", row.offset, row.length));
+        EXPECT_EQ(download.finishedCount, 0) << "finished() is never emitted inside start()";
+        ASSERT_TRUE(download.waitFinished());
+        EXPECT_TRUE(download.operation->isComplite()) << download.operation->errorMessage().toStdString();
+        EXPECT_FALSE(download.operation->isError());
+        EXPECT_EQ(download.target.data(), row.expected) << row.offset;
+        download.operation->remove();
+    }
+}
+
+TEST_P(CloudLibrary, removeStopsWritingAndFreesTheWorker)
+{
+    OperationManager::instance().setThreadCount(1);
+    put("big", objectBytes(8 << 20));
+    Download stopped;
+    ASSERT_TRUE(stopped.start(config(4096, "/slow"), "big"));
+    ASSERT_TRUE(waitFor([&] { return stopped.target.size() > 0; }));
+    stopped.operation->remove();
+    const qint64 written = stopped.target.size();
+
+    // With one thread, this download only runs once the removed one has let go of it.
+    Download next;
+    ASSERT_TRUE(next.start(config(), "object"));
+    EXPECT_TRUE(next.waitFinished());
+    EXPECT_EQ(next.target.data(), object_);
+    EXPECT_EQ(stopped.target.size(), written);
+    EXPECT_EQ(stopped.finishedCount, 0);
+    OperationManager::instance().setThreadCount(4);
+}
+
+INSTANTIATE_TEST_SUITE_P(Providers, CloudLibrary, ::testing::Values(Transport::Local, Transport::Http),
+    transportParamName);
+
+TEST_F(HttpTest, failedTransfersSayWhy)
+{
+    QTcpServer closed;
+    closed.listen(QHostAddress::LocalHost);
+    const QString refused = QStringLiteral("http://127.0.0.1:%1").arg(closed.serverPort());
+    closed.close();
+    const struct { CloudConfig config; const char* reason; } rows[] = {
+        {cloudConfig("local", store_.path()), "cannot open object"}, {config(), "HTTP status 404 Not Found"},
+        {cloudConfig("http", nginx_->url("/broken")), "HTTP status 500"}, {cloudConfig("http", refused), "refused"}};
+    for (const auto& row : rows) {
+        Download download;
+        ASSERT_TRUE(download.start(row.config, "missing"));
+        ASSERT_TRUE(download.waitFinished());
+        EXPECT_TRUE(download.operation->isError());
+        EXPECT_FALSE(download.operation->isComplite());
+        EXPECT_TRUE(download.operation->errorMessage().contains(row.reason, Qt::CaseInsensitive))
+            << download.operation->errorMessage().toStdString();
+    }
+}

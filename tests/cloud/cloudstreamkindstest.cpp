@@ -1,0 +1,124 @@
+#include "cloud/cloudpreparemultistream.h"
+#include "cloud/cloudpreparesimplestream.h"
+#include "cloud/cloudsimplestream.h"
+#include "cloudtestsupport.h"
+
+#include <QRandomGenerator>
+
+using namespace ZRV::Stream::Cloud;
+
+namespace {
+
+enum class Kind { Simple, PrepareSimple, PrepareMulti };
+
+const qint64 ObjectSize = (10 << 20) + 12345; // two parts of the multi-part stream
+
+class StreamKinds : public BackendTest<std::tuple<Kind, Transport>>
+{
+protected:
+    Kind kind() const { return std::get<0>(GetParam()); }
+    Transport transport() const override { return std::get<1>(GetParam()); }
+
+    void SetUp() override
+    {
+        BackendTest::SetUp();
+        static const QByteArray bytes = objectBytes(ObjectSize);
+        object_ = bytes;
+        put("object", object_);
+    }
+
+    std::shared_ptr<QIODevice> make(const CloudConfig& config) const
+    {
+        const QString fileTemplate = files_.filePath("part-XXXXXX");
+        switch (kind()) {
+        case Kind::Simple:
+            return std::make_shared<CloudSimpleStream>(config, "object", ObjectSize, nullptr);
+        case Kind::PrepareSimple:
+            return std::make_shared<CloudPrepareSimpleStream>(config, "object", ObjectSize, fileTemplate, nullptr);
+        case Kind::PrepareMulti:
+            return std::make_shared<CloudPrepareMultiStream>(
+                config, "object", ObjectSize, fileTemplate, CloudPrepareMultiStream::MinimumPartSize, nullptr);
+        }
+        return nullptr;
+    }
+
+    static bool openReady(QIODevice& stream)
+    {
+        auto* prepare = qobject_cast<ICloudPrepareStream*>(&stream);
+        return stream.open(QIODevice::ReadOnly) && (!prepare || waitFor([&] { return prepare->readyToRead(); }));
+    }
+
+    QByteArray object_;
+    QTemporaryDir files_;
+};
+
+void PrintTo(Kind kind, std::ostream* out)
+{
+    static const char* const names[] = {"simple", "prepareSimple", "prepareMulti"};
+    *out << names[int(kind)];
+}
+
+std::string kindName(const ::testing::TestParamInfo<std::tuple<Kind, Transport>>& info)
+{
+    return ::testing::PrintToString(std::get<0>(info.param)) + "_" + transportName(std::get<1>(info.param));
+}
+
+} // namespace
+
+TEST_P(StreamKinds, readsInSmallRequestsUntilAtEnd)
+{
+    auto stream = make(config());
+    ASSERT_TRUE(openReady(*stream));
+    const qint64 requestSizes[] = {1, 7, 1000, 16383, 16385, 70001};
+    QByteArray read;
+    for (int turn = 0; !stream->atEnd() && turn < 100000; ++turn)
+        read += stream->read(requestSizes[turn % 6]);
+    EXPECT_EQ(read, object_);
+    EXPECT_TRUE(stream->atEnd());
+    EXPECT_EQ(stream->pos(), ObjectSize);
+}
+
+TEST_P(StreamKinds, servesASeekingConsumer)
+{
+    auto stream = make(config());
+    ASSERT_TRUE(openReady(*stream));
+    QRandomGenerator random(7);
+    for (int turn = 0; turn < 40; ++turn) {
+        const qint64 start = turn % 8 == 7 ? ObjectSize - 5 : qint64(random.bounded(quint32(ObjectSize + 1)));
+        ASSERT_TRUE(stream->seek(start));
+        EXPECT_EQ(stream->pos(), start);
+        // A short read fills QIODevice's buffer; a jump forward within it must not return stale bytes.
+        EXPECT_EQ(stream->read(10), object_.mid(int(start), 10));
+        const qint64 next = qMin(stream->pos() + 100, ObjectSize);
+        ASSERT_TRUE(stream->seek(next));
+        const qint64 length = random.bounded(40000);
+        EXPECT_EQ(stream->read(length), object_.mid(int(next), int(length))) << start << " " << length;
+        EXPECT_EQ(stream->pos(), qMin(next + length, ObjectSize));
+        EXPECT_EQ(stream->atEnd(), stream->pos() == ObjectSize);
+    }
+    ASSERT_TRUE(stream->reset());
+    EXPECT_EQ(stream->read(5), object_.left(5));
+}
+
+INSTANTIATE_TEST_SUITE_P(Providers, StreamKinds,
+    ::testing::Combine(::testing::Values(Kind::Simple, Kind::PrepareSimple, Kind::PrepareMulti),
+        ::testing::Values(Transport::Local, Transport::Http)),
+    kindName);
+
+using PrepareKinds = StreamKinds;
+
+TEST_P(PrepareKinds, destroyedMidDownloadLeavesNothingBehind)
+{
+    auto stream = make(config(4096, "/slow"));
+    ASSERT_TRUE(stream->open(QIODevice::ReadOnly));
+    // Files are preallocated with zeros: the object's first bytes show that data has arrived.
+    ASSERT_TRUE(waitFor([&] { return someFileStartsWith(files_.path(), object_.left(64)); }));
+    EXPECT_FALSE(qobject_cast<ICloudPrepareStream*>(stream.get())->readyToRead());
+    stream.reset();
+    EXPECT_EQ(filesIn(files_.path()), QStringList());
+}
+
+INSTANTIATE_TEST_SUITE_P(Providers, PrepareKinds,
+    ::testing::Combine(::testing::Values(Kind::PrepareSimple, Kind::PrepareMulti),
+        ::testing::Values(Transport::Local, Transport::Http)),
+    kindName);

@@ -1,0 +1,91 @@
+#include "cloudtestsupport.h"
+
+#include "cloud/configkeys.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QIODevice>
+#include <QTimer>
+#include <atomic>
+#include <thread>
+
+using namespace ZRV::Cloud;
+
+QByteArray objectBytes(qint64 size)
+{
+    QByteArray bytes(int(size), Qt::Uninitialized);
+    quint32 state = 2463534242u;
+    for (qint64 index = 0; index < size; ++index) {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        bytes[int(index)] = char(state);
+    }
+    return bytes;
+}
+
+bool waitFor(const std::function<bool()>& condition, int msecs)
+{
+    const QDeadlineTimer deadline(msecs);
+    QTimer tick; // bounds each wait for events, so conditions without an event are seen too
+    tick.start(5);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    return true;
+}
+
+CloudConfig cloudConfig(const QString& type, const QString& container, qint64 chunkSize)
+{
+    CloudConfig config{{Config::CloudType, type}, {Config::ContainerName, container}, {Config::CloudId, 7}};
+    if (chunkSize > 0)
+        config.insert(Config::ChunkSize, chunkSize);
+    return config;
+}
+
+void putObject(const QTemporaryDir& store, const QString& name, const QByteArray& bytes)
+{
+    QFile file(store.filePath(name));
+    file.open(QIODevice::WriteOnly);
+    file.write(bytes);
+}
+
+QStringList filesIn(const QString& dir)
+{
+    QStringList files;
+    for (const QFileInfo& info : QDir(dir).entryInfoList(QDir::Files))
+        files << info.filePath();
+    const QDir descriptors(QStringLiteral("/proc/self/fd"));
+    for (const QString& name : descriptors.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
+        const QString link = descriptors.filePath(name);
+        if (QFile::symLinkTarget(link).startsWith(dir + '/'))
+            files << link;
+    }
+    return files;
+}
+
+bool someFileStartsWith(const QString& dir, const QByteArray& bytes)
+{
+    for (const QString& name : filesIn(dir)) {
+        QFile file(name);
+        if (file.open(QIODevice::ReadOnly) && file.read(bytes.size()) == bytes)
+            return true;
+    }
+    return false;
+}
+
+std::optional<bool> waitInAnotherThread(const std::shared_ptr<QIODevice>& stream, int msecs)
+{
+    auto result = std::make_shared<std::atomic<int>>(-1);
+    std::thread waiter([stream, msecs, result] { *result = stream->waitForReadyRead(msecs) ? 1 : 0; });
+    if (!waitFor([&] { return *result != -1; })) {
+        waiter.detach();
+        return std::nullopt;
+    }
+    waiter.join();
+    return *result == 1;
+}

@@ -1,0 +1,98 @@
+#pragma once
+
+#include "nginxserver.h"
+
+#include <QCoreApplication>
+#include <QMap>
+#include <QTemporaryDir>
+#include <QVariant>
+#include <functional>
+#include <gtest/gtest.h>
+#include <memory>
+#include <optional>
+
+using CloudConfig = QMap<QString, QVariant>;
+
+// Bytes that differ from one position to the next, so that a misplaced byte shows.
+QByteArray objectBytes(qint64 size);
+
+// Runs the event loop until `condition` holds or `msecs` have passed; returns the condition.
+bool waitFor(const std::function<bool()>& condition, int msecs = 30000);
+
+// type "local" or "http"; chunkSize 0 leaves the provider's default.
+CloudConfig cloudConfig(const QString& type, const QString& container, qint64 chunkSize = 0);
+void putObject(const QTemporaryDir& store, const QString& name, const QByteArray& bytes);
+
+// The files below `dir` that exist or are held open by this process: on Linux QTemporaryFile makes
+// unnamed files, reachable only through the process's descriptors.
+QStringList filesIn(const QString& dir);
+// Whether one of filesIn(dir) starts with `bytes`.
+bool someFileStartsWith(const QString& dir, const QByteArray& bytes);
+
+// Calls waitForReadyRead(msecs) of `stream` in another thread while this one runs its event loop.
+// Empty when the wait has not returned within 30 s; the thread then keeps the stream alive.
+std::optional<bool> waitInAnotherThread(const std::shared_ptr<QIODevice>& stream, int msecs);
+
+enum class Transport { Local, Http };
+
+// Base of the tests that run against a provider: a local store and, for Http, an nginx in front of
+// it, started in SetUp (the test is skipped only when nginx is not installed).
+template <typename Param>
+class BackendTest : public ::testing::TestWithParam<Param>
+{
+protected:
+    virtual Transport transport() const = 0;
+
+    void SetUp() override
+    {
+        if (transport() != Transport::Http)
+            return;
+        if (NginxServer::executable().isEmpty())
+            GTEST_SKIP() << "nginx is not installed";
+        nginx_ = std::make_unique<NginxServer>(store_.path());
+        QString error;
+        ASSERT_TRUE(nginx_->start(&error)) << error.toStdString();
+    }
+
+    void TearDown() override { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+
+    // `location` ("/slow", "/flaky", ...) applies to Http only.
+    CloudConfig config(qint64 chunkSize = 0, const QString& location = QString()) const
+    {
+        return transport() == Transport::Http ? cloudConfig("http", nginx_->url(location), chunkSize)
+                                              : cloudConfig("local", store_.path(), chunkSize);
+    }
+    void put(const QString& name, const QByteArray& bytes) { putObject(store_, name, bytes); }
+
+    QTemporaryDir store_;
+    std::unique_ptr<NginxServer> nginx_;
+};
+
+// For tests that run once per provider.
+class ProviderTest : public BackendTest<Transport>
+{
+protected:
+    Transport transport() const override { return GetParam(); }
+};
+
+// For tests that need nginx whatever their parameter.
+class HttpTest : public BackendTest<int>
+{
+protected:
+    Transport transport() const override { return Transport::Http; }
+};
+
+inline std::string transportName(Transport transport)
+{
+    return transport == Transport::Local ? "local" : "http";
+}
+
+inline std::string transportParamName(const ::testing::TestParamInfo<Transport>& info)
+{
+    return transportName(info.param);
+}
+
+inline void PrintTo(Transport transport, std::ostream* out)
+{
+    *out << transportName(transport);
+}

@@ -1,0 +1,119 @@
+// backup, restore and revisions, driven through the built binary.
+#include "zrvrunner.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+const int BlockSize = 4096;
+
+class BackupCommands : public testing::Test
+{
+protected:
+    QString path(const QString& name) const { return dir_.filePath(name); }
+
+    // Writes `length` bytes at `offset` of the image (extending it), leaving holes elsewhere.
+    void writeImage(qint64 offset, int length, char seed)
+    {
+        QFile image(path("image"));
+        image.open(QIODevice::ReadWrite);
+        image.seek(offset);
+        QByteArray bytes(length, Qt::Uninitialized);
+        for (int i = 0; i < length; ++i)
+            bytes[i] = char(seed + i * 7 + (i >> 10));
+        image.write(bytes);
+    }
+
+    QByteArray read(const QString& name) const
+    {
+        QFile file(path(name));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    ZrvRun backup(const QString& variant, const QString& compress, const QString& cipher)
+    {
+        return runZrv({"backup", "-q", "--variant", variant, "--block-size", QString::number(BlockSize), "--compress",
+                       compress, "--cipher", cipher, path("image"), path("repo")});
+    }
+
+    QTemporaryDir dir_;
+};
+
+} // namespace
+
+TEST_F(BackupCommands, chainRestoresEveryRevision)
+{
+    struct Case
+    {
+        const char* variant;
+        const char* compress;
+        const char* cipher;
+    };
+    for (const Case& c : {Case{"image", "lz4", "aes256"}, Case{"file", "gzip", "aes128"}, Case{"image", "none", "none"}}) {
+        SCOPED_TRACE(testing::Message() << c.variant << " " << c.compress << " " << c.cipher);
+        QDir(path("repo")).removeRecursively();
+        QFile::remove(path("image"));
+
+        QList<QByteArray> revisions;
+        writeImage(0, 3 * BlockSize, 'a');
+        writeImage(40 * BlockSize, BlockSize + 100, 'b');
+        revisions << read("image");
+        ASSERT_EQ(backup(c.variant, c.compress, c.cipher).exitCode, 0);
+
+        writeImage(BlockSize + 5, 10, 'c');         // one block changed
+        writeImage(60 * BlockSize, BlockSize, 'd'); // the image grows
+        revisions << read("image");
+        ASSERT_EQ(backup(c.variant, c.compress, c.cipher).exitCode, 0);
+
+        QFile::resize(path("image"), 20 * BlockSize + 7); // and shrinks
+        revisions << read("image");
+        ASSERT_EQ(backup(c.variant, c.compress, c.cipher).exitCode, 0);
+
+        for (int revision = 1; revision <= revisions.size(); ++revision) {
+            const ZrvRun restore =
+                runZrv({"restore", "-q", "--revision", QString::number(revision), path("repo"), path("out")});
+            ASSERT_EQ(restore.exitCode, 0) << restore.err.constData();
+            EXPECT_EQ(read("out"), revisions[revision - 1]) << "revision " << revision;
+        }
+
+        const ZrvRun list = runZrv({"revisions", "--json", path("repo")});
+        ASSERT_EQ(list.exitCode, 0);
+        const QJsonArray rows = QJsonDocument::fromJson(list.out).array();
+        ASSERT_EQ(rows.size(), 3);
+        EXPECT_EQ(rows[1].toObject()["length"].toInt(), 61 * BlockSize);
+        EXPECT_EQ(rows[1].toObject()["blocks"].toInt(), 61);
+        // Revision 2 stores the changed block, the old short last block now grown, and the new last
+        // block; a plain file also stores the zero blocks between them, which an image records as
+        // unused. Revision 3 cuts block 20 short: a hole in the image, new content for a file.
+        const bool image = QString(c.variant) == "image";
+        EXPECT_EQ(rows[1].toObject()["storedBlocks"].toInt(), image ? 3 : 21);
+        EXPECT_EQ(rows[2].toObject()["storedBlocks"].toInt(), image ? 0 : 1);
+        EXPECT_EQ(rows[2].toObject()["cipher"].toString(), c.cipher);
+    }
+}
+
+TEST_F(BackupCommands, refusesWrongPasswordsAndMissingData)
+{
+    writeImage(0, 5 * BlockSize, 'x');
+    ASSERT_EQ(backup("file", "lz4", "aes256").exitCode, 0);
+
+    const ZrvRun wrongBackup = runZrv({"backup", path("image"), path("repo")}, "wrong");
+    EXPECT_EQ(wrongBackup.exitCode, 1);
+    EXPECT_TRUE(wrongBackup.err.contains("password")) << wrongBackup.err.constData();
+    const ZrvRun wrongRestore = runZrv({"restore", path("repo"), path("out")}, "wrong");
+    EXPECT_EQ(wrongRestore.exitCode, 1);
+    EXPECT_FALSE(QFile::exists(path("out")));
+
+    QFile::remove(path("repo/00000001.data"));
+    EXPECT_EQ(runZrv({"restore", path("repo"), path("out")}).exitCode, 1);
+    EXPECT_EQ(runZrv({"restore", "--revision", "7", path("repo"), path("out")}).exitCode, 1);
+    EXPECT_EQ(runZrv({"restore", path("nowhere"), path("out")}).exitCode, 1);
+    EXPECT_EQ(runZrv({"backup", "--compress", "zip", path("image"), path("repo")}).exitCode, 2);
+    EXPECT_FALSE(QFile::exists(path("out")));
+}

@@ -1,0 +1,28 @@
+#include "zrvrunner.h"
+
+#include <QProcess>
+
+ZrvRun runZrv(const QStringList& arguments, const QByteArray& password, const QByteArray& input)
+{
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("ZRV_PASSWORD"));
+    if (!password.isEmpty())
+        environment.insert(QStringLiteral("ZRV_PASSWORD"), QString::fromUtf8(password));
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(ZRV_BINARY), arguments);
+    ZrvRun run;
+    if (!process.waitForStarted(10'000))
+        return run;
+    process.write(input);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(120'000)) {
+        process.kill();
+        process.waitForFinished(5'000);
+        return run;
+    }
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.out = process.readAllStandardOutput();
+    run.err = process.readAllStandardError();
+    return run;
+}

@@ -1,0 +1,93 @@
+#include "revisionscommand.h"
+
+#include "backuprepository.h"
+#include "cipherchoice.h"
+
+#include "blocklevel/mapstream.h"
+#include "blocklevel/mapstreamdata.h"
+
+#include <QDataStream>
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <cstdio>
+
+using namespace ZRV::Stream::BlockLevel;
+
+namespace {
+
+QString compressionName(int algorithm)
+{
+    switch (algorithm) {
+    case ZRV::Core::Compression::None:
+        return QStringLiteral("none");
+    case ZRV::Core::Compression::Gzip:
+        return QStringLiteral("gzip");
+    default:
+        return QStringLiteral("lz4");
+    }
+}
+
+} // namespace
+
+QString RevisionsCommand::description() const
+{
+    return QStringLiteral("List the revisions of the backup in REPO: number, time, source length, blocks, blocks "
+                          "and bytes stored by that revision, compression, cipher.");
+}
+
+void RevisionsCommand::addOptions(QCommandLineParser& parser) const
+{
+    parser.addOption({QStringLiteral("json"), QStringLiteral("Print one JSON array.")});
+}
+
+int RevisionsCommand::run(const QCommandLineParser& parser) const
+{
+    const BackupRepository repository(parser.positionalArguments().at(0), false);
+    const bool json = parser.isSet(QStringLiteral("json"));
+    QJsonArray list;
+    if (!json)
+        printf("%8s  %-19s  %14s  %10s  %10s  %14s  %-5s  %s\n", "revision", "time", "length", "blocks", "stored",
+               "stored bytes", "comp", "cipher");
+    for (unsigned int revision : repository.revisions()) {
+        MapStream map(QSharedPointer<QFile>::create(repository.mapPath(revision)), revision, nullptr);
+        if (!map.open(QIODevice::ReadOnly))
+            throw ToolError(ToolError::Failure, QStringLiteral("cannot read the map of revision %1").arg(revision));
+        unsigned long long storedBlocks = 0;
+        unsigned long long storedBytes = 0;
+        QDataStream records(&map);
+        for (unsigned long long block = 0; block < map.blockCount(); ++block) {
+            MapStream::Data record;
+            records >> record;
+            if (records.status() != QDataStream::Ok)
+                throw ToolError(ToolError::Failure, QStringLiteral("the map of revision %1 is cut short").arg(revision));
+            if (record.isUsed() && record.revision() == revision) {
+                ++storedBlocks;
+                storedBytes += record.length();
+            }
+        }
+        const QDateTime time = QFileInfo(repository.mapPath(revision)).lastModified();
+        const QString compression = compressionName(map.compressionAlgorith());
+        const QString cipher = CipherChoice::name(map.encryptionAlgorith());
+        if (json) {
+            list.append(QJsonObject{{"revision", qint64(revision)},
+                                    {"time", time.toString(Qt::ISODate)},
+                                    {"length", qint64(map.length())},
+                                    {"blocks", qint64(map.blockCount())},
+                                    {"storedBlocks", qint64(storedBlocks)},
+                                    {"storedBytes", qint64(storedBytes)},
+                                    {"compression", compression},
+                                    {"cipher", cipher}});
+        } else {
+            printf("%8u  %-19s  %14llu  %10llu  %10llu  %14llu  %-5s  %s\n", revision,
+                   qPrintable(time.toString(Qt::ISODate)), map.length(), map.blockCount(), storedBlocks, storedBytes,
+                   qPrintable(compression), qPrintable(cipher));
+        }
+    }
+    if (json)
+        printf("%s\n", QJsonDocument(list).toJson(QJsonDocument::Compact).constData());
+    return 0;
+}

@@ -1,0 +1,26 @@
+#include "unpackcommand.h"
+
+#include "containerreader.h"
+#include "outputtarget.h"
+#include "passwordsource.h"
+
+QString UnpackCommand::description() const
+{
+    return QStringLiteral("Unpack a container of either version (- is standard input or output). A file "
+                          "appears only once the whole container was read and checked.");
+}
+
+void UnpackCommand::addOptions(QCommandLineParser& parser) const
+{
+    parser.addOption({QStringLiteral("password-file"), QStringLiteral("Read the password from the first line of FILE."),
+                      QStringLiteral("FILE")});
+}
+
+int UnpackCommand::run(const QCommandLineParser& parser) const
+{
+    OutputTarget target(parser.positionalArguments().at(1));
+    ContainerReader::read(parser.positionalArguments().at(0), &target.device(), PasswordSource(passwordFile(parser)),
+                          quiet(parser));
+    target.commit();
+    return 0;
+}
