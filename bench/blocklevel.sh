@@ -39,9 +39,9 @@ use_image() {
     ln -f "$1.used" "$disk.used"
 }
 
-# Best seconds per tool and run, largest peak RSS per tool, repository growth of the 1 %
-# incremental and stored size of the full backup per tool.
-declare -A best peak growth stored
+# Best wall and CPU seconds per tool and run, largest peak RSS per tool, repository growth of the
+# 1 % incremental and stored size of the full backup per tool.
+declare -A best best_cpu peak growth stored
 
 # timed_run <tool> <run> <zrvbench arguments...>: one timed run, recorded for the tool.
 timed_run() {
@@ -49,6 +49,7 @@ timed_run() {
     shift 2
     measure "$@"
     best[$tool,$run]=$(least "$seconds" "${best[$tool,$run]:-}")
+    best_cpu[$tool,$run]=$(least "$cpu" "${best_cpu[$tool,$run]:-}")
     ((kib > ${peak[$tool]:-0})) && peak[$tool]=$kib
     return 0
 }
@@ -131,37 +132,50 @@ names=("DataStreamIbb" "DifferentialFile" "restic 1 core" "restic 2 cores" "borg
 runs=(full unchanged changed restore)
 run_names=("full backup" "unchanged incremental" "1 % changed incremental" "restore")
 
-# mibps <tool> <run>: image MiB per second, or empty when the tool has no such run.
+# mibps <times> <tool> <run>: image MiB per second of the tool's best time in the array named
+# times, or empty when the tool has no such run.
 mibps() {
-    [ -n "${best[$1,$2]:-}" ] && awk -v s="${best[$1,$2]}" -v m="$image_mib" 'BEGIN { printf "%.1f", m / s }'
+    local -n times=$1
+    [ -n "${times[$2,$3]:-}" ] && awk -v s="${times[$2,$3]}" -v m="$image_mib" 'BEGIN { printf "%.1f", m / s }'
     return 0
 }
 
-# ratio <tool> <reference tool> <run>
+# ratio <times> <tool> <reference tool> <run>: the reference's best time over the tool's.
 ratio() {
-    awk -v a="${best[$2,$3]}" -v b="${best[$1,$3]}" 'BEGIN { printf "%.2f", a / b }'
+    local -n times=$1
+    awk -v a="${times[$3,$4]}" -v b="${times[$2,$4]}" 'BEGIN { printf "%.2f", a / b }'
+}
+
+# throughput <times> <title>
+throughput() {
+    echo "$2:"
+    echo
+    echo "| run                     | DataStreamIbb | DifferentialFile | restic 1 core | restic 2 cores |   borg | md5sum |"
+    echo "|-------------------------|--------------:|-----------------:|--------------:|---------------:|-------:|-------:|"
+    for i in "${!runs[@]}"; do
+        printf "| %-23s | %13s | %16s | %13s | %14s | %6s | %6s |\n" "${run_names[$i]}" \
+            "$(mibps "$1" ibb "${runs[$i]}")" "$(mibps "$1" file "${runs[$i]}")" "$(mibps "$1" restic-1 "${runs[$i]}")" \
+            "$(mibps "$1" restic-2 "${runs[$i]}")" "$(mibps "$1" borg "${runs[$i]}")" "$(mibps "$1" md5sum "${runs[$i]}")"
+    done
+    echo
 }
 
 echo "Block-level backup of a $image_mib MiB disk image (128 KiB blocks: 30 % free, 10 % zero, 60 % mixed"
 echo "data; the changed image differs in 1 % of the blocks). Ours: LZ4 + AES-256, HMAC per block;"
 echo "restic: default zstd compression, AES-256 + Poly1305; borg: repokey (AES-256 + HMAC-SHA-256), lz4."
-echo "Best of $image_repeat runs; MiB/s of image bytes; restic and borg re-read the whole file every run."
+echo "Best of $image_repeat runs; restic and borg re-read the whole file every run."
 echo
-echo "| run                     | DataStreamIbb | DifferentialFile | restic 1 core | restic 2 cores |   borg | md5sum |"
-echo "|-------------------------|--------------:|-----------------:|--------------:|---------------:|-------:|-------:|"
-for i in "${!runs[@]}"; do
-    printf "| %-23s | %13s | %16s | %13s | %14s | %6s | %6s |\n" "${run_names[$i]}" \
-        "$(mibps ibb "${runs[$i]}")" "$(mibps file "${runs[$i]}")" "$(mibps restic-1 "${runs[$i]}")" \
-        "$(mibps restic-2 "${runs[$i]}")" "$(mibps borg "${runs[$i]}")" "$(mibps md5sum "${runs[$i]}")"
-done
-echo
-echo "| ratio (goal)                                    | DataStreamIbb | DifferentialFile |"
-echo "|-------------------------------------------------|--------------:|-----------------:|"
+throughput best "Image MiB per second of wall time"
+throughput best_cpu "Image MiB per CPU second (user + system, all threads; less distorted by the machine's load)"
+echo "| ratio (goal)                                    | IBB, wall | IBB, CPU | file, wall | file, CPU |"
+echo "|-------------------------------------------------|----------:|---------:|-----------:|----------:|"
 for row in "full:restic-1:full backup / restic 1 core (1.5)" "full:borg:full backup / borg (1.0)" \
     "restore:restic-1:restore / restic 1 core (1.5)" "restore:borg:restore / borg (1.0)" \
     "unchanged:md5sum:unchanged incremental / md5sum (0.8, file)"; do
     IFS=: read -r run reference text <<<"$row"
-    printf "| %-47s | %13s | %16s |\n" "$text" "$(ratio ibb "$reference" "$run")" "$(ratio file "$reference" "$run")"
+    printf "| %-47s | %9s | %8s | %10s | %9s |\n" "$text" "$(ratio best ibb "$reference" "$run")" \
+        "$(ratio best_cpu ibb "$reference" "$run")" "$(ratio best file "$reference" "$run")" \
+        "$(ratio best_cpu file "$reference" "$run")"
 done
 echo
 echo "Changed data: $changed_bytes bytes. Peak RSS: largest over all runs of the tool."

@@ -41,12 +41,12 @@ same() {
     cmp -s "$2" "$(original "$1")" || { echo "MISMATCH: $2 differs from the $1 input" >&2; exit 1; }
 }
 
-# measure <zrvbench arguments...>: one run; sets seconds and kib (its peak RSS), or ends the
-# benchmark when the run fails.
+# measure <zrvbench arguments...>: one run; sets seconds, cpu (user + system seconds) and kib
+# (its peak RSS), or ends the benchmark when the run fails.
 measure() {
     local line
     line=$("$bench" "$@") || { echo "FAILED: zrvbench $*" >&2; exit 1; }
-    read -r seconds kib < <(sed -E 's/.*seconds=([0-9.]+).*rss_kib=([0-9]+).*/\1 \2/' <<<"$line")
+    read -r seconds cpu kib < <(sed -E 's/.*seconds=([0-9.]+) cpu=([0-9.]+).*rss_kib=([0-9]+).*/\1 \2 \3/' <<<"$line")
 }
 
 # least <a> <b>: the smaller of two numbers, b possibly empty.
@@ -55,37 +55,43 @@ least() {
 }
 
 # compare <chain> <kind> <chain input> <reference input> <reference command...>
-# Ours and the reference run alternately, $repeat times each, writing to /dev/null; the best time
-# and the largest peak RSS count. MiB/s counts the uncompressed bytes (the original input). The
-# reference column shows $label when set (pipelines), else the command.
+# Ours and the reference run alternately, $repeat times each, writing to /dev/null; the best wall
+# and CPU times and the largest peak RSS count. MiB/s counts the uncompressed bytes (the original
+# input) per second of wall time; the CPU ratio compares the CPU times (the reference's over
+# ours). The reference column shows $label when set (pipelines), else the command.
 compare() {
     local chain=$1 kind=$2 ours_in=$3 ref_in=$4
     shift 4
-    local ours="" ref="" ours_rss=0 ref_rss=0
+    local ours="" ref="" ours_cpu="" ref_cpu="" ours_rss=0 ref_rss=0
     for ((run = 0; run < repeat; run++)); do
         measure "$chain" "$ours_in" /dev/null
         ours=$(least "$seconds" "$ours")
+        ours_cpu=$(least "$cpu" "$ours_cpu")
         ((kib > ours_rss)) && ours_rss=$kib
         measure exec "$ref_in" /dev/null "$@"
         ref=$(least "$seconds" "$ref")
+        ref_cpu=$(least "$cpu" "$ref_cpu")
         ((kib > ref_rss)) && ref_rss=$kib
     done
     awk -v chain="$chain" -v kind="$kind" -v bytes="$(stat -c %s "$(original "$kind")")" -v ours="$ours" \
-        -v ref="$ref" -v ours_rss="$ours_rss" -v ref_rss="$ref_rss" -v tool="${label:-$*}" '
+        -v ref="$ref" -v ours_cpu="$ours_cpu" -v ref_cpu="$ref_cpu" -v ours_rss="$ours_rss" \
+        -v ref_rss="$ref_rss" -v tool="${label:-$*}" '
         BEGIN {
             a = bytes / 1048576 / ours; b = bytes / 1048576 / ref
-            printf "| %-21s | %-6s | %7.1f | %-28s | %9.1f | %5.2f | %7.1f | %7.1f |\n",
-                chain, kind, a, tool, b, a / b, ours_rss / 1024, ref_rss / 1024
+            printf "| %-21s | %-6s | %7.1f | %-28s | %9.1f | %5.2f | %9.2f | %7.1f | %7.1f |\n",
+                chain, kind, a, tool, b, a / b, ref_cpu / ours_cpu, ours_rss / 1024, ref_rss / 1024
         }'
 }
 
 table_head() {
-    echo "| chain                 | input  |   MiB/s | reference                    | ref MiB/s | ratio | RSS MiB | ref RSS |"
-    echo "|-----------------------|--------|--------:|------------------------------|----------:|------:|--------:|--------:|"
+    echo "| chain                 | input  |   MiB/s | reference                    | ref MiB/s | ratio | CPU ratio | RSS MiB | ref RSS |"
+    echo "|-----------------------|--------|--------:|------------------------------|----------:|------:|----------:|--------:|--------:|"
 }
 
-echo "Inputs: $size_mib MiB each; best of $repeat alternating runs; MiB/s of uncompressed data; RSS is the"
-echo "peak resident memory (of a pipeline: the sum of its processes' peaks)."
+echo "Inputs: $size_mib MiB each; best of $repeat alternating runs; MiB/s of uncompressed data per second"
+echo "of wall time; ratio: ours over the reference's; CPU ratio: the reference's CPU time (user + system, all"
+echo "its processes) over ours, which the load of the shared machine distorts far less; RSS is the peak"
+echo "resident memory (of a pipeline: the sum of its processes' peaks)."
 echo "Machine: $(nproc) cores, shared; load average at the start: $(uptime | sed 's/.*load average: //')"
 echo
 

@@ -9,8 +9,10 @@
 //       "3>" reads what the pipeline's commands write to file descriptor 3 (a side branch, such
 //       as a digest fed by "tee /dev/fd/3"); its own output is discarded.
 //
-// Result line: seconds=<s> in=<bytes> out=<bytes> mibps=<larger side per second> rss_kib=<peak>
-// For a pipeline rss_kib is the sum of the commands' peaks, since they run side by side.
+// Result line: seconds=<s> cpu=<s> in=<bytes> out=<bytes> mibps=<larger side per second> rss_kib=<peak>
+// cpu is the user and system time of the work (of a command: of all its processes), which on a
+// shared machine depends far less on the load than the wall time. For a pipeline rss_kib is the
+// sum of the commands' peaks, since they run side by side.
 
 #include "chainregistry.h"
 
@@ -33,6 +35,7 @@ namespace {
 struct Result
 {
     double seconds;
+    double cpuSeconds;
     qint64 in;
     qint64 out;
     long peakRssKib;
@@ -41,9 +44,15 @@ struct Result
 int print(const Result& result)
 {
     const double larger = double(qMax(result.in, result.out));
-    std::printf("seconds=%.4f in=%lld out=%lld mibps=%.1f rss_kib=%ld\n", result.seconds, result.in, result.out,
-                larger / 1048576.0 / result.seconds, result.peakRssKib);
+    std::printf("seconds=%.4f cpu=%.4f in=%lld out=%lld mibps=%.1f rss_kib=%ld\n", result.seconds, result.cpuSeconds,
+                result.in, result.out, larger / 1048576.0 / result.seconds, result.peakRssKib);
     return 0;
+}
+
+double cpuSeconds(const rusage& usage)
+{
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 int fail(const QString& text)
@@ -79,6 +88,8 @@ int runChain(const ChainRegistry::Chain& chain, const QString& inputPath, const 
         return fail(output.errorString());
     std::vector<char> buffer(static_cast<size_t>(readSize));
 
+    rusage before{};
+    getrusage(RUSAGE_SELF, &before);
     QElapsedTimer timer;
     timer.start();
     QString failure;
@@ -99,7 +110,8 @@ int runChain(const ChainRegistry::Chain& chain, const QString& inputPath, const 
 
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    return print({seconds, input->size(), QFileInfo(outputPath).size(), usage.ru_maxrss});
+    return print({seconds, cpuSeconds(usage) - cpuSeconds(before), input->size(), QFileInfo(outputPath).size(),
+                  usage.ru_maxrss});
 }
 
 // Makes fd the descriptor target of a child about to exec, open across the exec.
@@ -178,6 +190,7 @@ int runCommand(const char* inputPath, const char* outputPath, int wordCount, cha
     }
 
     long peakRssKib = 0;
+    double cpu = 0;
     QString failure;
     for (const pid_t child : children) {
         int status = 0;
@@ -187,13 +200,14 @@ int runCommand(const char* inputPath, const char* outputPath, int wordCount, cha
             continue;
         }
         peakRssKib += usage.ru_maxrss;
+        cpu += cpuSeconds(usage);
         if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
             failure = QString("a command of the pipeline failed with status %1").arg(status);
     }
     const double seconds = timer.nsecsElapsed() / 1e9;
     if (!failure.isEmpty())
         return fail(failure);
-    return print({seconds, QFileInfo(inputPath).size(), QFileInfo(outputPath).size(), peakRssKib});
+    return print({seconds, cpu, QFileInfo(inputPath).size(), QFileInfo(outputPath).size(), peakRssKib});
 }
 
 } // namespace
