@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Fuzzes one target for a given time. Usage: fuzz/run.sh TARGET SECONDS [build-dir]
+# Inputs the fuzzer finds go to <build-dir>/corpus/TARGET, crashing inputs to
+# <build-dir>/artifacts/TARGET/; once fixed, a crashing input is kept in fuzz/regressions/TARGET/.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+target=$1
+seconds=$2
+build_dir=${3:-build-fuzz}
+fuzz/build.sh "$build_dir" "$target"
+
+mkdir -p "$build_dir/corpus/$target" "$build_dir/artifacts/$target"
+corpora=("$build_dir/corpus/$target" "fuzz/corpus/$target")
+[ -d "fuzz/regressions/$target" ] && corpora+=("fuzz/regressions/$target")
+exec "$build_dir/fuzz/$target" -rss_limit_mb=512 -malloc_limit_mb=128 -timeout=10 \
+    -max_total_time="$seconds" -print_final_stats=1 \
+    -artifact_prefix="$build_dir/artifacts/$target/" "${corpora[@]}"
