@@ -1,0 +1,27 @@
+#include "chainregistry.h"
+
+#include "compression/compressionstream.h"
+#include "compression/decompressionstream.h"
+
+using namespace ZRV::Stream;
+using ZRV::Core::Compression::Algorithm;
+
+namespace {
+
+template <class Stream, Algorithm algorithm>
+QSharedPointer<QIODevice> single(QSharedPointer<QIODevice> input)
+{
+    return QSharedPointer<Stream>::create(input, algorithm);
+}
+
+const ChainRegistry::Registration chains[] = {
+    {"gzip-compress", "file -> CompressionStream(gzip)", single<CompressionStream, ZRV::Core::Compression::Gzip>},
+    {"gzip-decompress", "gzip file -> DecompressionStream(gzip)",
+     single<DecompressionStream, ZRV::Core::Compression::Gzip>},
+    {"lz4-compress", "file -> CompressionStream(LZ4 block format)",
+     single<CompressionStream, ZRV::Core::Compression::Lz4>},
+    {"lz4-decompress", "LZ4 block-format file -> DecompressionStream(LZ4)",
+     single<DecompressionStream, ZRV::Core::Compression::Lz4>},
+};
+
+} // namespace
