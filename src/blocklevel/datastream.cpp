@@ -1,0 +1,278 @@
+#include "blocklevel/datastream.h"
+
+#include "compression/compressionstream.h"
+#include "core/encryption/key.h"
+#include "core/zrvdebug.h"
+#include "encryption/encryptionstream.h"
+#include "encryption/hmacing/instream.h"
+#include "encryption/passwordbasedmasterkeyencryptor.h"
+#include "stream/exception/erroroperation.h"
+
+#include <QBuffer>
+#include <QCryptographicHash>
+#include <QDataStream>
+
+namespace ZRV::Stream::BlockLevel {
+
+namespace Compression = ZRV::Core::Compression;
+namespace Encryption = ZRV::Core::Encryption;
+using ZRV::Stream::Exception::ErrorOperation;
+
+namespace {
+
+QSharedPointer<QIODevice> openBuffer(const QByteArray& bytes)
+{
+    auto buffer = QSharedPointer<QBuffer>::create();
+    buffer->setData(bytes);
+    buffer->open(QIODevice::ReadOnly);
+    return buffer;
+}
+
+QByteArray integrityKeyOf(const QByteArray& masterKey)
+{
+    return QCryptographicHash::hash(masterKey, QCryptographicHash::Sha256);
+}
+
+} // namespace
+
+DataStream::DataStream(QSharedPointer<QIODevice> source, QSharedPointer<MapStream> outMap,
+                       QSharedPointer<MapStream> inMap, Compression::Algorithm compression,
+                       Encryption::Algorithm encryption, const QByteArray& password, QObject* parent)
+    : IStreamRead(std::move(source), parent)
+    , outMap_(std::move(outMap))
+    , inMap_(std::move(inMap))
+    , encryption_(encryption)
+    , compression_(compression)
+    , password_(password)
+{
+}
+
+DataStream::~DataStream() = default;
+
+bool DataStream::isSequential() const
+{
+    return true;
+}
+
+qint64 DataStream::size() const
+{
+    return 0;
+}
+
+bool DataStream::atEnd() const
+{
+    if (!isOpen())
+        return true;
+    return IStream::atEnd() && pendingOutput_.isEmpty() && QIODevice::bytesAvailable() == 0;
+}
+
+bool DataStream::isFull() const
+{
+    return !inMap_;
+}
+
+bool DataStream::checkModificationChanged()
+{
+    return !inMap_ || inMap_->header()->compressionAlgorith() != compression_;
+}
+
+bool DataStream::open(OpenMode mode)
+{
+    const QString refused = refusal();
+    if (!refused.isEmpty()) {
+        ZrvDebug("TXK").error() << "on open BlockLevel data stream:" << refused;
+        setErrorString(refused);
+        return false;
+    }
+    if (!IStreamRead::open(mode))
+        return false;
+    try {
+        if (prepareRun())
+            return true;
+    } catch (...) {
+        IStream::close();
+        throw;
+    }
+    IStream::close();
+    return false;
+}
+
+QString DataStream::refusal() const
+{
+    if (compression_ != Compression::None && compression_ != Compression::Gzip && compression_ != Compression::Lz4)
+        return tr("Block-level backup does not support compression algorithm %1").arg(compression_);
+    if (encryption_ < Encryption::Aes128 || encryption_ > Encryption::NoEncryption)
+        return tr("Block-level backup does not support encryption algorithm %1").arg(encryption_);
+    if (outMap_ && outMap_->header()->blockSize() > MapStream::Header::MaxBlockSize)
+        return tr("Block-level backup does not support block size %1").arg(outMap_->header()->blockSize());
+    return QString();
+}
+
+bool DataStream::prepareRun()
+{
+    if (!outMap_ || (!outMap_->isOpen() && !outMap_->open(WriteOnly))) {
+        ZrvDebug("TXK").error() << "on open BlockLevel OUT map stream";
+        return false;
+    }
+    if (inMap_ && !inMap_->isOpen() && !inMap_->open(ReadOnly)) {
+        ZrvDebug("TXK").error() << "on open BlockLevel IN map stream";
+        return false;
+    }
+
+    MapStream::Header* out = outMap_->header();
+    if (inMap_) {
+        const MapStream::Header* in = inMap_->header();
+        if (checkModificationChanged()) {
+            ZrvDebug("TXK").infoH() << "BL modification is changed, do full..";
+            startFullRun(in->revision() + 1);
+        } else if (inMap_->useEncryption() != (encryption_ != Encryption::NoEncryption)) {
+            ZrvDebug("TXK").infoH() << "Encryption algorithm is changed! do FULL!";
+            startFullRun(in->revision() + 1);
+        } else {
+            out->init(*in);
+            out->incrementrevision();
+            // The first header, written when the OUT map opened, is a version 4 one; the
+            // final header must have its size.
+            out->setVersion(MapStream::Header::CurrentVersion);
+            out->calculateHeaderSize();
+        }
+    }
+    out->setCompressionAlgorithm(compression_);
+    out->setEncryptionAlgorithm(encryption_);
+    if (!outMap_->useEncryption())
+        return true;
+    return initModificationStream();
+}
+
+void DataStream::startFullRun(unsigned int revision)
+{
+    outMap_->header()->setRevison(revision);
+    inMap_.reset();
+}
+
+bool DataStream::initModificationStream()
+{
+    MapStream::Header* out = outMap_->header();
+    if (inMap_ && !out->keyPadding().isEmpty()) {
+        const MapStream::Header* in = inMap_->header();
+        const Encryption::Algorithm wrapping =
+            in->useHeaderEncryptionAes256() ? Encryption::Aes256 : in->encryptionAlgorithm();
+        ZRV::Encryption::PasswordBasedMasterKeyEncryptor encryptor(wrapping, password_);
+        masterKey_ = encryptor.fromStream(out->keyPadding());
+        if (masterKey_.isEmpty()) {
+            ZrvDebug("TXK").error() << "Error on init master password, message:" << encryptor.errorString();
+            ZrvDebug("TXK").infoH() << "Init new encryption, and do full";
+        } else if (quint16(masterKey_.size()) == Encryption::Key::length(encryption_)) {
+            integrityKey_ = integrityKeyOf(masterKey_);
+            return true;
+        } else {
+            ZrvDebug("TXK").infoH() << "Encryption algorithm is changed! do FULL!";
+        }
+    }
+    // A new master key cannot open the blocks of earlier revisions: the run is full.
+    inMap_.reset();
+    masterKey_ = Encryption::Key::randomKey(encryption_);
+    integrityKey_ = integrityKeyOf(masterKey_);
+    const ZRV::Encryption::PasswordBasedMasterKeyEncryptor encryptor(encryption_, password_);
+    const QByteArray keyPadding = encryptor.toStream(masterKey_);
+    if (keyPadding.isEmpty()) {
+        ZrvDebug("TXK").error() << "Error on create master key";
+        setErrorString(tr("Error in init master key"));
+        return false;
+    }
+    out->setKeyPadding(keyPadding);
+    return true;
+}
+
+QByteArray DataStream::blockModification(const QByteArray& block, unsigned long long)
+{
+    QByteArray result = block;
+    if (compression_ != Compression::None) {
+        CompressionStream compressor(openBuffer(result), compression_, nullptr);
+        compressor.open(ReadOnly);
+        result = compressor.readAll();
+        if (!compressor.isOpen())
+            throw ErrorOperation(compressor.errorString());
+    }
+    if (encryption_ != Encryption::NoEncryption) {
+        auto encryptor = QSharedPointer<EncryptionStream>::create(openBuffer(result), encryption_, masterKey_,
+                                                                  QByteArray(), Encryption::AllData, nullptr);
+        if (!encryptor->open(ReadOnly))
+            throw ErrorOperation(tr("Error in init encryption stream"));
+        auto sealer = QSharedPointer<Hmacing::InStream>::create(encryptor, integrityKey_, nullptr);
+        if (!sealer->open(ReadOnly))
+            throw ErrorOperation(tr("Error in init hmacing stream"));
+        sealer->addData(encryptor->iv());
+        result = encryptor->iv() + sealer->readAll();
+    }
+    return result;
+}
+
+qint64 DataStream::readSource(char* data, qint64 size)
+{
+    qint64 filled = 0;
+    while (filled < size) {
+        const qint64 count = source_->read(data + filled, size - filled);
+        if (count < 0)
+            sourceFailure_ = source_->errorString();
+        if (count <= 0)
+            return filled > 0 ? filled : count;
+        filled += count;
+    }
+    return filled;
+}
+
+bool DataStream::sourceHasMore() const
+{
+    return sourceFailure_.isNull() && !source_->atEnd();
+}
+
+void DataStream::throwIfSourceFailed()
+{
+    if (sourceFailure_.isNull() || !pendingOutput_.isEmpty())
+        return;
+    setErrorString(tr("Error on read source data: %1").arg(sourceFailure_));
+    throw ErrorOperation(errorString());
+}
+
+bool DataStream::readPreviousRecord(MapStream::Data& record)
+{
+    if (!inMap_ || inMap_->blockCount() <= blockIndex_)
+        return false;
+    QDataStream map(inMap_.data());
+    map >> record;
+    // A truncated IN map only makes the remaining blocks count as changed.
+    return map.status() == QDataStream::Ok;
+}
+
+void DataStream::processBlock(const QByteArray& block, bool used)
+{
+    static const QByteArray unusedHash(MapStream::Data::HashSize, '\0');
+    MapStream::Header* out = outMap_->header();
+    out->addLengthByte(block.size());
+
+    MapStream::Data record;
+    record.setRevision(out->revision());
+    record.setUsed(used);
+    record.setHash(used ? QCryptographicHash::hash(block, QCryptographicHash::Md5) : unusedHash);
+    MapStream::Data previous;
+    const bool unchanged =
+        readPreviousRecord(previous) && previous.isUsed() == used && previous.hash() == record.hash();
+    if (unchanged) {
+        record = previous;
+    } else if (used) {
+        const QByteArray stored = blockModification(block, blockIndex_);
+        record.setOffset(outputOffset_);
+        record.setLength(stored.size());
+        pendingOutput_.append(stored);
+        outputOffset_ += stored.size();
+    }
+    QDataStream map(outMap_.data());
+    map << record;
+    if (map.status() != QDataStream::Ok)
+        throw ErrorOperation(tr("Error on write map record %1").arg(blockIndex_));
+    out->incrementBlock();
+    ++blockIndex_;
+}
+
+} // namespace ZRV::Stream::BlockLevel

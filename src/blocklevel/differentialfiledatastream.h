@@ -1,0 +1,24 @@
+#pragma once
+
+#include "blocklevel/datastream.h"
+
+namespace ZRV::Stream::BlockLevel {
+
+// Takes a revision of a plain file: each call that needs bytes reads one chunk of whole blocks
+// covering maxSize and processes all of it; every block counts as used. Any maxSize works.
+class DifferentialFileDataStream : public DataStream
+{
+    Q_OBJECT
+
+public:
+    DifferentialFileDataStream(QSharedPointer<QIODevice> source, QSharedPointer<MapStream> outMap,
+                               QSharedPointer<MapStream> inMap, ZRV::Core::Compression::Algorithm compression,
+                               ZRV::Core::Encryption::Algorithm encryption, const QByteArray& password,
+                               QObject* parent);
+    ~DifferentialFileDataStream() override;
+
+protected:
+    qint64 readData(char* data, qint64 maxSize) override;
+};
+
+} // namespace ZRV::Stream::BlockLevel

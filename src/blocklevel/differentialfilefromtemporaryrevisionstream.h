@@ -1,0 +1,23 @@
+#pragma once
+
+#include "blocklevel/revisionstream.h"
+
+namespace ZRV::Stream::BlockLevel {
+
+// A revision stream whose revision devices are read strictly in sequence, without seeking:
+// each device delivers, in block order, exactly the stored blocks that the map's records of
+// its revision name. An unused record with a non-zero length yields that many zero bytes.
+class DifferentialFileFromTemporaryRevisionStream : public RevisionStream
+{
+    Q_OBJECT
+
+public:
+    DifferentialFileFromTemporaryRevisionStream(QSharedPointer<MapStream> map,
+                                                const QMap<unsigned int, QSharedPointer<QIODevice>>& revisions,
+                                                const QByteArray& password, QObject* parent);
+
+protected:
+    qint64 readData(char* data, qint64 maxSize) override;
+};
+
+} // namespace ZRV::Stream::BlockLevel

@@ -1,0 +1,93 @@
+#include "filecontainer/base.h"
+
+#include "core/exception/invaliddata.h"
+#include "core/zrvdebug.h"
+
+namespace ZRV::Stream::FileContainer {
+
+Base::Base(QSharedPointer<QIODevice> source, const QByteArray& password, QObject* parent)
+    : IStreamRead(std::move(source), parent)
+    , password_(password)
+{
+}
+
+bool Base::isSequential() const
+{
+    return true;
+}
+
+bool Base::open(OpenMode mode)
+{
+    if (!IStreamRead::open(mode))
+        return false;
+    try {
+        if (init())
+            return true;
+    } catch (...) {
+        setOpenMode(NotOpen);
+        throw;
+    }
+    setOpenMode(NotOpen);
+    return false;
+}
+
+qint64 Base::size() const
+{
+    return 0;
+}
+
+bool Base::reset()
+{
+    return true;
+}
+
+bool Base::openStage(QIODevice& stage, OpenMode mode)
+{
+    if (stage.open(mode))
+        return true;
+    setErrorString(tr("Cannot open %1: %2").arg(stage.metaObject()->className(), stage.errorString()));
+    return false;
+}
+
+qint64 Base::readStage(QIODevice& stage, char* data, qint64 maxSize)
+{
+    try {
+        return stage.read(data, maxSize);
+    } catch (const ZRV::Exception::Base& e) {
+        setErrorString(e.message());
+        throw;
+    }
+}
+
+bool Base::readingHead(const std::function<bool()>& read)
+{
+    try {
+        return read();
+    } catch (const ZRV::Exception::InvalidData& e) {
+        ZrvDebug("TXK").error() << e.what();
+        setErrorString(e.message());
+    } catch (...) {
+        ZrvDebug("TXK").error() << "Corrupted conteiner header";
+        setErrorString(tr("Corrupted conteiner header"));
+    }
+    return false;
+}
+
+bool Base::refuse(const QString& message)
+{
+    ZrvDebug("TXK").error() << message.toUtf8().constData();
+    setErrorString(message);
+    return false;
+}
+
+bool Base::checkPosition(quint32 expected)
+{
+    ZrvDebug("TXK").debug() << "Stream position after header read:" << source_->pos() << "/" << expected;
+    if (source_->isSequential() || source_->pos() == expected)
+        return true;
+    const bool moved = source_->seek(expected);
+    ZrvDebug("TXK").debug() << "Set/correct stream position:" << source_->pos();
+    return moved || refuse(tr("Cannot move the container source to position %1").arg(expected));
+}
+
+} // namespace ZRV::Stream::FileContainer

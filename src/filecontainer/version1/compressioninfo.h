@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QDataStream>
+
+namespace ZRV::Stream::FileContainer::V1 {
+
+// The compression record of a container header: one byte, always gzip (1).
+class CompressionInfo
+{
+public:
+    static const int SupportType;
+
+    CompressionInfo();
+    virtual ~CompressionInfo();
+
+    int type() const;
+    // Bytes the record takes in a header.
+    int getSize() const;
+
+    bool operator==(const CompressionInfo& other) const;
+    bool operator!=(const CompressionInfo& other) const;
+
+private:
+    int type_;
+};
+
+QDataStream& operator<<(QDataStream& stream, const CompressionInfo& info);
+// Throws ZRV::Exception::InvalidData for any type byte but 1.
+QDataStream& operator>>(QDataStream& stream, CompressionInfo& info);
+
+} // namespace ZRV::Stream::FileContainer::V1

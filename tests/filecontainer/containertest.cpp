@@ -1,0 +1,393 @@
+#include "core/encryption/key.h"
+#include "filecontainer/checkversion.h"
+#include "filecontainer/version1/package.h"
+#include "filecontainer/version1/unpackage.h"
+#include "filecontainer/version2/header.h"
+#include "filecontainer/version2/package.h"
+#include "filecontainer/version2/unpackage.h"
+#include "stream/exception/erroroperation.h"
+#include "support/logcapture.h"
+
+#include <QBuffer>
+#include <QCryptographicHash>
+#include <QProcess>
+#include <QStandardPaths>
+#include <algorithm>
+#include <cstring>
+#include <gtest/gtest.h>
+
+using namespace ZRV::Stream::FileContainer;
+using namespace ZRV::Core::Encryption;
+
+namespace {
+
+// Like a pipe or standard input: sequential, no seek, no second open, a few KiB per read.
+class PipeDevice : public QIODevice
+{
+public:
+    explicit PipeDevice(const QByteArray& bytes) : bytes_(bytes) {}
+    bool isSequential() const override { return true; }
+    bool open(OpenMode mode) override { return !std::exchange(opened_, true) && QIODevice::open(mode); }
+    bool atEnd() const override { return delivered_ == bytes_.size() && QIODevice::atEnd(); }
+
+protected:
+    qint64 readData(char* data, qint64 maxSize) override
+    {
+        const qint64 count = std::min<qint64>({maxSize, 3000, bytes_.size() - delivered_});
+        std::memcpy(data, bytes_.constData() + delivered_, count);
+        delivered_ += count;
+        return count;
+    }
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+    const QByteArray bytes_;
+    qint64 delivered_ = 0;
+    bool opened_ = false;
+};
+
+// Deterministic bytes that compress somewhat, like real files.
+QByteArray sampleData(int size)
+{
+    QByteArray data;
+    for (quint32 state = 12345; data.size() < size;) {
+        state = state * 1103515245 + 12345;
+        data.append(char('a' + (state >> 16) % 7));
+    }
+    return data;
+}
+
+QSharedPointer<QIODevice> bufferOver(const QByteArray& bytes)
+{
+    auto buffer = QSharedPointer<QBuffer>::create();
+    buffer->setData(bytes);
+    return buffer;
+}
+
+// Reads in requests of `chunk` bytes until atEnd(); fails the test if reads stall.
+QByteArray readToEnd(QIODevice& device, int chunk = 4096)
+{
+    QByteArray result;
+    for (int stalled = 0; !device.atEnd() && stalled < 100;) {
+        const QByteArray part = device.read(chunk);
+        stalled = part.isEmpty() ? stalled + 1 : 0;
+        result += part;
+    }
+    EXPECT_TRUE(device.atEnd()) << "reads stalled after " << result.size() << " bytes";
+    return result;
+}
+
+// A container of the data made by the package of `version`, read in requests of `chunk` bytes.
+QByteArray pack(int version, Algorithm algorithm, bool compressed, const QByteArray& data, int chunk = 4096)
+{
+    QScopedPointer<Base> package;
+    if (version == 1)
+        package.reset(new V1::Package(bufferOver(data), data.size(), algorithm, "secret", compressed, nullptr));
+    else
+        package.reset(new V2::Package(bufferOver(data), data.size(), algorithm, "secret", compressed, nullptr));
+    EXPECT_TRUE(package->open(QIODevice::ReadOnly)) << package->errorString().toStdString();
+    return readToEnd(*package, chunk);
+}
+
+struct Unpacked { bool opened = false; QString error; QByteArray data; bool valid = false; quint64 realSize = 0; };
+
+// Unpacks with the unpackage of `version` from `source`, reading in requests of `chunk` bytes.
+Unpacked unpack(int version, QSharedPointer<QIODevice> source, const QByteArray& password = "secret", int chunk = 4096)
+{
+    Unpacked result;
+    QScopedPointer<Base> unpackage(version == 1 ? static_cast<Base*>(new V1::Unpackage(source, password, nullptr))
+                                                : new V2::Unpackage(source, password, nullptr));
+    result.opened = unpackage->open(QIODevice::ReadOnly);
+    result.error = unpackage->errorString();
+    if (!result.opened)
+        return result;
+    result.data = readToEnd(*unpackage, chunk);
+    auto* v2 = qobject_cast<V2::Unpackage*>(unpackage.data());
+    result.valid = !v2 || v2->validate();
+    result.realSize = v2 ? v2->realSize() : static_cast<V1::Unpackage&>(*unpackage).realSize();
+    return result;
+}
+
+// Size of a container of n uncompressed bytes: header, then with a cipher the wrapped keys
+// (version 2), header tag (version 2), IV, padded ciphertext and trailer (version 2).
+int uncompressedSize(int version, Algorithm algorithm, int n)
+{
+    QScopedPointer<V1::Header> header(version == 1 ? new V1::Header(algorithm, Key::randomSalt(), false, 0, "")
+                                                   : new V2::Header(algorithm, Key::randomSalt(), false, 0, ""));
+    if (algorithm == NoEncryption)
+        return header->getSize() + n;
+    const int block = Key::ivLength(algorithm);
+    const int sealed = version == 1 ? 0 : 3 * Key::length(algorithm) + 32 + 32;
+    return header->getSize() + sealed + block + (n / block + 1) * block;
+}
+
+// The tool's standard output for the input; the test fails if it does not succeed in time.
+QByteArray runTool(const QString& program, const QStringList& arguments, const QByteArray& input)
+{
+    QProcess process;
+    process.start(program, arguments);
+    EXPECT_TRUE(process.waitForStarted(10000)) << program.toStdString();
+    process.write(input);
+    process.closeWriteChannel();
+    EXPECT_TRUE(process.waitForFinished(60000));
+    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+    return process.readAllStandardOutput();
+}
+
+int headerSize(const QByteArray& container)
+{
+    V2::Header header("");
+    QDataStream stream(container);
+    stream >> header;
+    return header.getSize();
+}
+
+class Interop : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        for (const char* tool : {"gzip", "openssl"})
+            if (QStandardPaths::findExecutable(tool).isEmpty())
+                GTEST_SKIP() << tool << " is not installed";
+    }
+};
+
+} // namespace
+
+using ContainerRoundTrip = testing::TestWithParam<std::tuple<int, int, bool>>;
+
+TEST_P(ContainerRoundTrip, yieldsTheDataBack)
+{
+    const auto [version, cipher, compressed] = GetParam();
+    const auto algorithm = Algorithm(cipher);
+    const QByteArray data = sampleData(70000);
+    const QByteArray container = pack(version, algorithm, compressed, data);
+    if (!compressed) {
+        EXPECT_EQ(container.size(), uncompressedSize(version, algorithm, data.size()));
+    }
+
+    auto device = bufferOver(container);
+    device->open(QIODevice::ReadOnly);
+    EXPECT_EQ(CheckVersion::check(device), version);
+    EXPECT_EQ(device->pos(), 0);
+    const Unpacked unpacked = unpack(version, device);
+    ASSERT_TRUE(unpacked.opened) << unpacked.error.toStdString();
+    EXPECT_EQ(unpacked.data, data);
+    EXPECT_TRUE(unpacked.valid);
+    EXPECT_EQ(unpacked.realSize, quint64(data.size()));
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryCipher, ContainerRoundTrip,
+                         testing::Combine(testing::Values(1, 2), testing::Range(0, 7), testing::Bool()));
+
+using ContainerSmallReads = testing::TestWithParam<std::tuple<int, int, bool>>;
+
+// Packages and unpackages read in small requests until atEnd() deliver every byte, whatever
+// the inner stages keep in Qt's read buffers.
+TEST_P(ContainerSmallReads, deliverEveryByte)
+{
+    const auto [version, chunk, sealed] = GetParam();
+    const QByteArray data = sampleData(40000);
+    const QByteArray container = pack(version, sealed ? Aes256 : NoEncryption, sealed, data, chunk);
+    const Unpacked unpacked = unpack(version, bufferOver(container), "secret", chunk);
+    EXPECT_EQ(unpacked.data, data);
+    EXPECT_TRUE(unpacked.valid);
+}
+
+INSTANTIATE_TEST_SUITE_P(OneHundredAndPage, ContainerSmallReads,
+                         testing::Combine(testing::Values(1, 2), testing::Values(1, 100, 4096), testing::Bool()));
+
+TEST(Container, unpacksFromSequentialSource)
+{
+    struct Case { int version; Algorithm algorithm; bool compressed; };
+    const Case cases[] = {{1, NoEncryption, false}, {1, Des3, true}, {2, NoEncryption, true}, {2, Aes128, false},
+                          {2, Aes256, true}};
+    const QByteArray data = sampleData(50000);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.version << " " << c.algorithm << " " << c.compressed);
+        const Unpacked unpacked = unpack(c.version, QSharedPointer<PipeDevice>::create(pack(c.version, c.algorithm,
+                                                                                              c.compressed, data)));
+        ASSERT_TRUE(unpacked.opened) << unpacked.error.toStdString();
+        EXPECT_EQ(unpacked.data, data);
+        EXPECT_TRUE(unpacked.valid);
+    }
+}
+
+TEST(Container, plainContainerCarriesDataAfterHeader)
+{
+    const QByteArray data = sampleData(1000);
+    EXPECT_EQ(pack(1, NoEncryption, false, data), V1::Header(NoEncryption, "", false, 1000, "").byteArray() + data);
+    EXPECT_EQ(pack(2, NoEncryption, false, data), V2::Header(NoEncryption, "", false, 1000, "").byteArray() + data);
+
+    V2::Package package(bufferOver(data), 1000, NoEncryption, "", false, nullptr);
+    EXPECT_TRUE(package.atEnd());
+    ASSERT_TRUE(package.open(QIODevice::ReadOnly));
+    EXPECT_EQ(package.iv(), QByteArray());
+    EXPECT_FALSE(package.useEncryption());
+    EXPECT_EQ(package.size(), 0);
+    EXPECT_TRUE(package.isSequential());
+}
+
+TEST(Container, checksPositionAfterHeader)
+{
+    LogCapture log;
+    const Unpacked unpacked = unpack(2, bufferOver(pack(2, NoEncryption, true, "abc")));
+    EXPECT_EQ(unpacked.data, "abc");
+    EXPECT_TRUE(log.contains(QtDebugMsg, "Stream position after header read: 45 / 45"));
+    EXPECT_FALSE(log.texts().filter("Set/correct stream position:").size());
+}
+
+TEST(Container, givenKeysReproduceTheContainer)
+{
+    const QByteArray data = sampleData(3000), iv(16, 'i'), salt(16, 's'), keys = Key::randomKey(Aes192) + Key::randomKey(Aes192);
+    QByteArray first;
+    for (int round = 0; round < 2; ++round) {
+        V2::Package package(bufferOver(data), data.size(), Aes192, "pw", true, iv, salt, keys, nullptr);
+        ASSERT_TRUE(package.open(QIODevice::ReadOnly));
+        EXPECT_EQ(package.iv(), iv);
+        const QByteArray container = readToEnd(package);
+        EXPECT_TRUE(round == 0 || container == first);
+        first = container;
+    }
+    V2::Package drawn(bufferOver(data), data.size(), Aes192, "pw", false, nullptr);
+    ASSERT_TRUE(drawn.open(QIODevice::ReadOnly));
+    EXPECT_EQ(drawn.encryptionKey().size(), 48);
+    EXPECT_EQ(drawn.salt().size(), 16);
+
+    // Keys of another length would wrap to bytes whose end no reader could find.
+    V2::Package odd(bufferOver(data), data.size(), Aes192, "pw", false, iv, salt, keys + "x", nullptr);
+    EXPECT_FALSE(odd.open(QIODevice::ReadOnly));
+    EXPECT_EQ(odd.errorString(), "Payload keys of 49 bytes given where the cipher needs two keys of 24 bytes");
+}
+
+TEST(Container, wrongPassword)
+{
+    const QByteArray data = sampleData(5000), container = pack(2, Aes256, true, data);
+    LogCapture log;
+    const Unpacked v2 = unpack(2, bufferOver(container), "wrong");
+    EXPECT_FALSE(v2.opened);
+    EXPECT_EQ(v2.error, "Incorrect decryption password (Container header is corrupted)");
+    EXPECT_EQ(log.texts(), QStringList({"Container header is corrupted",
+                                        "Incorrect decryption password (Container header is corrupted)"}));
+
+    // Version 1 has no header tag: the cipher finds a bad padding, or the data come out wrong.
+    V1::Unpackage v1(bufferOver(pack(1, Aes256, false, data)), "wrong", nullptr);
+    ASSERT_TRUE(v1.open(QIODevice::ReadOnly));
+    try {
+        EXPECT_NE(v1.readAll(), data);
+    } catch (const ZRV::Stream::Exception::ErrorOperation& e) {
+        EXPECT_EQ(e.message(), "Incorrect decryption password");
+        EXPECT_EQ(v1.errorString(), "Incorrect decryption password");
+    }
+}
+
+TEST(Container, tamperedOrCutVersion2)
+{
+    const QByteArray data = sampleData(5000), container = pack(2, Aes256, false, data);
+    const int head = uncompressedSize(2, Aes256, 0) - 48; // header, tag and IV
+    const int header = head - 32 - 16;
+    struct Case { const char* name; QByteArray bytes; QString openError; bool dataIntact; };
+    const auto flipped = [&](int offset) { QByteArray b = container; b[offset] = char(b[offset] ^ 1); return b; };
+    const Case cases[] = {
+        {"signature", flipped(2), "CryptoContainerV1Header Signatures not equal", false},
+        {"salt", flipped(50), "Incorrect decryption password (Container header is corrupted)", false},
+        {"wrappedKeys", flipped(header - 20), "Incorrect decryption password (Container header is corrupted)", false},
+        {"headerTag", flipped(header + 3), "Incorrect decryption password (Container header is corrupted)", false},
+        {"headerCutShort", container.left(60), "Container header is cut short", false},
+        {"cutInsideTag", container.left(header + 10), "Container header is cut short", false},
+        {"cutInsideIv", container.left(head - 3), "Container ends inside the IV", false},
+        {"iv", flipped(head - 1), "", false},
+        {"payload", flipped(head + 2000), "", false},
+        {"trailer", flipped(container.size() - 1), "", true},
+        {"cutInsidePayload", container.left(container.size() - 100), "", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Unpacked unpacked;
+        try {
+            unpacked = unpack(2, bufferOver(c.bytes));
+        } catch (const ZRV::Stream::Exception::ErrorOperation&) {
+            continue; // the cipher refused the altered payload
+        }
+        EXPECT_EQ(unpacked.opened, c.openError.isEmpty());
+        EXPECT_EQ(unpacked.error, c.openError.isEmpty() ? "Unknown error" : c.openError);
+        EXPECT_FALSE(unpacked.valid);
+        if (c.dataIntact) {
+            EXPECT_EQ(unpacked.data, data);
+        }
+    }
+}
+
+TEST(CheckVersion, everyKindOfInput)
+{
+    const QByteArray v2 = pack(2, Aes128, true, "data"), v1 = pack(1, Des, false, "data");
+    QByteArray version3 = pack(2, NoEncryption, false, "data");
+    version3[16] = 3;
+    QByteArray damagedRecord = pack(2, NoEncryption, true, "data");
+    damagedRecord[36] = 9;
+    QByteArray damagedPayload = v2;
+    damagedPayload[damagedPayload.size() - 40] = 0;
+    struct Case { const char* name; QByteArray bytes; int version; int notLines; };
+    const Case cases[] = {
+        {"v2Encrypted", v2, 2, 0},
+        {"v2Plain", pack(2, NoEncryption, false, ""), 2, 0},
+        {"v2DamagedPayload", damagedPayload, 2, 0},
+        {"v1", v1, 1, 1},
+        {"v1Compressed", pack(1, NoEncryption, true, "data"), 1, 1},
+        {"empty", "", 0, 2},
+        {"notAContainer", "VarnolitexDatum and more text to fill a header", 0, 2},
+        {"version3", version3, 0, 2},
+        {"damagedRecord", damagedRecord, 0, 2},
+        {"v2CutShort", v2.left(40), 0, 2},
+        {"v1CutShort", v1.left(50), 0, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto device = bufferOver(c.bytes);
+        device->open(QIODevice::ReadOnly);
+        LogCapture log;
+        EXPECT_EQ(CheckVersion::check(device), c.version);
+        EXPECT_EQ(device->pos(), 0);
+        const QStringList notLines = {"Check FileContainer version, it's not V2", "Check FileContainer version, it's not V1"};
+        EXPECT_EQ(log.texts(), notLines.mid(0, c.notLines));
+    }
+}
+
+// The payload and trailer checked by tools nobody here wrote.
+TEST_F(Interop, gzipReadsCompressedPayload)
+{
+    const QByteArray data = sampleData(100000);
+    for (int version : {1, 2}) {
+        const QByteArray container = pack(version, NoEncryption, true, data);
+        const int header = version == 1 ? 37 : 45;
+        EXPECT_EQ(runTool("gzip", {"-dc"}, container.mid(header)), data) << version;
+    }
+}
+
+TEST_F(Interop, opensslDecryptsPayloadAndComputesTrailer)
+{
+    const QByteArray data = sampleData(100000), iv = QByteArray::fromHex("000102030405060708090a0b0c0d0e0f");
+    const QByteArray payloadKey = QByteArray(32, '\x11'), hmacKey = QByteArray(32, '\x22');
+    for (bool compressed : {false, true}) {
+        SCOPED_TRACE(compressed ? "compressed" : "uncompressed");
+        V2::Package package(bufferOver(data), data.size(), Aes256, "pw", compressed, iv, Key::randomSalt(),
+                            payloadKey + hmacKey, nullptr);
+        ASSERT_TRUE(package.open(QIODevice::ReadOnly));
+        const QByteArray container = readToEnd(package);
+        const int ivAt = headerSize(container) + 32;
+        ASSERT_EQ(container.mid(ivAt, 16), iv);
+        const QByteArray sealed = container.mid(ivAt, container.size() - ivAt - 32);
+
+        QByteArray plain = runTool("openssl", {"enc", "-d", "-aes-256-cbc", "-K", payloadKey.toHex(), "-iv", iv.toHex()},
+                                   sealed.mid(16));
+        if (compressed)
+            plain = runTool("gzip", {"-dc"}, plain);
+        EXPECT_EQ(plain, data);
+
+        const QByteArray macKey = QCryptographicHash::hash(hmacKey, QCryptographicHash::Sha256).toHex();
+        const QByteArray digest =
+            runTool("openssl", {"dgst", "-sha256", "-mac", "HMAC", "-macopt", "hexkey:" + macKey}, sealed);
+        EXPECT_EQ(digest.trimmed().split(' ').last(), container.right(32).toHex());
+    }
+}
