@@ -6,11 +6,16 @@
 #include "core/encryption/key.h"
 #include "encryption/hmacing/instream.h"
 #include "encryption/passwordbasedmasterkeyencryptor.h"
+#include "filecontainer/version1/package.h"
+#include "filecontainer/version2/package.h"
+#include "support/backupchain.h"
+#include "support/fastcontainer.h"
 #include "support/testbytes.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QtEndian>
 #include <cstdio>
 
 using namespace ZRV::Fuzz;
@@ -105,6 +110,93 @@ void writeIntegritySeeds(SeedWriter& seeds)
     }
 }
 
+// Containers as the packages write them when nothing is encrypted (no key derivation to speed up).
+template <class Package>
+QByteArray unencryptedContainer(const QByteArray& data, bool useCompression)
+{
+    Package package(inputDevice(data), data.size(), Encryption::NoEncryption, QByteArray(), useCompression, nullptr);
+    package.open(QIODevice::ReadOnly);
+    return package.readAll();
+}
+
+void writeContainerSeeds(SeedWriter& seeds)
+{
+    namespace FileContainer = ZRV::Stream::FileContainer;
+    const QByteArray password = "fuzz password";
+    const QByteArray data = compressibleBytes(300);
+    const struct
+    {
+        const char* name;
+        Encryption::Algorithm algorithm;
+        bool useCompression;
+    } kinds[] = {{"aes256-gzip", Encryption::Aes256, true},
+                 {"aes128", Encryption::Aes128, false},
+                 {"des3-gzip", Encryption::Des3, true},
+                 {"des", Encryption::Des, false}};
+    for (const auto& kind : kinds) {
+        const QByteArray v1 = fastV1Container(data, kind.algorithm, password, kind.useCompression);
+        const QByteArray v2 = fastV2Container(data, kind.algorithm, password, kind.useCompression);
+        seeds.write("v1header", kind.name, v1);
+        seeds.write("v2header", kind.name, v2);
+        seeds.write("containerversion", QString("v1-%1").arg(kind.name), v1);
+        seeds.write("containerversion", QString("v2-%1").arg(kind.name), v2);
+        seeds.write("v1container", kind.name, char(0x00) + v1);
+        seeds.write("v2container", kind.name, char(0x00) + v2);
+    }
+    for (bool useCompression : {false, true}) {
+        const QString name = useCompression ? "gzip" : "plain";
+        const QByteArray v1 = unencryptedContainer<FileContainer::V1::Package>(data, useCompression);
+        const QByteArray v2 = unencryptedContainer<FileContainer::V2::Package>(data, useCompression);
+        seeds.write("v1header", name, v1);
+        seeds.write("v2header", name, v2);
+        seeds.write("containerversion", "v1-" + name, v1);
+        seeds.write("containerversion", "v2-" + name, v2);
+        seeds.writePatterned("v1container", name, v1);
+        seeds.writePatterned("v2container", name, v2);
+    }
+}
+
+QByteArray littleEndian16(int value)
+{
+    QByteArray bytes(2, '\0');
+    qToLittleEndian<quint16>(quint16(value), bytes.data());
+    return bytes;
+}
+
+// Two revisions of a source of three blocks and a bit, the second with its middle block changed.
+void writeBlockLevelSeeds(SeedWriter& seeds)
+{
+    const unsigned int blockSize = 1024;
+    const QByteArray first = compressibleBytes(2 * blockSize) + randomBytes(blockSize + 100);
+    QByteArray second = first;
+    second.replace(blockSize, 10, "changed!!!");
+    const struct
+    {
+        const char* name;
+        Compression::Algorithm compression;
+        Encryption::Algorithm encryption;
+    } runs[] = {{"plain", Compression::None, Encryption::NoEncryption},
+                {"lz4", Compression::Lz4, Encryption::NoEncryption},
+                {"gzip", Compression::Gzip, Encryption::NoEncryption},
+                {"aes128", Compression::None, Encryption::Aes128},
+                {"lz4aes256", Compression::Lz4, Encryption::Aes256}};
+    for (const auto& run : runs) {
+        const BackupChain chain =
+            BackupChain::take({first, second}, blockSize, run.compression, run.encryption, "fuzz password");
+        if (chain.maps.size() != 2) {
+            std::fprintf(stderr, "cannot take the %s chain\n", run.name);
+            std::exit(1);
+        }
+        seeds.write("blockmap", QString("%1-full").arg(run.name), chain.maps[0]);
+        seeds.write("blockmap", QString("%1-incremental").arg(run.name), chain.maps[1]);
+        const QByteArray restore = littleEndian16(chain.maps[1].size()) + littleEndian16(chain.data[0].size())
+                                   + chain.maps[1] + chain.data[0] + chain.data[1];
+        for (quint8 pattern : {quint8(0x00), LargeReads})
+            seeds.write("revisionchain", QString("%1-%2").arg(run.name).arg(pattern, 2, 16, QChar('0')),
+                        char(pattern) + restore);
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -117,5 +209,7 @@ int main(int argc, char** argv)
     SeedWriter seeds(QString::fromLocal8Bit(argv[1]));
     writeCompressionSeeds(seeds);
     writeIntegritySeeds(seeds);
+    writeContainerSeeds(seeds);
+    writeBlockLevelSeeds(seeds);
     return 0;
 }
