@@ -3,7 +3,7 @@
 // Input: a request-pattern byte, two bytes of map length m and two of revision-0 data length d
 // (little-endian), then m map bytes, d bytes of revision 0 and the rest as revision 1.
 // Checks: the stream opens or refuses, then ends or throws a library exception; it never hands out
-// more than the map's length.
+// more than the map's length; a restore that ended gives the same bytes again after reset().
 #include "fuzzinput.h"
 
 #include "blocklevel/mapstream.h"
@@ -36,6 +36,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         const Drained drained = drain(stream, pattern);
         require(drained.atEnd || drained.readFailed, "restore stopped short of its end");
         require(quint64(drained.size) <= map->length(), "restore handed out more than the map's length");
+        if (!drained.atEnd)
+            return 0;
+        require(stream.reset(), "a restore that ended does not reset");
+        require(drain(stream, LargeReads).digest == drained.digest, "a reset restore gives other bytes");
     } catch (const ZRV::Exception::Base&) {
     }
     return 0;
