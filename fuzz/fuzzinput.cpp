@@ -11,7 +11,6 @@ namespace {
 const qint64 LargestRequest = (1 << 20) + 1;
 const qint64 RequestSizes[] = {1, 3, 16, 31, 32, 33, 100, 4096, 16384, 65536, LargestRequest, 7};
 const int RequestSizeCount = sizeof(RequestSizes) / sizeof(RequestSizes[0]);
-const qint64 OutputLimit = qint64(64) << 20;
 const int StallLimit = 1000;
 
 void dropMessage(QtMsgType, const QMessageLogContext&, const QString&)
@@ -53,7 +52,11 @@ Drained drain(QIODevice& device, quint8 pattern)
     int index = pattern & 0x0F;
     const int stride = (pattern >> 4) & 0x07;
     int idleReads = 0;
-    while (result.size < OutputLimit) {
+    for (int reads = 0;; ++reads) {
+        if (result.size >= OutputLimit || reads == ReadLimit) {
+            result.capped = true;
+            break;
+        }
         if (device.atEnd()) {
             result.atEnd = true;
             break;

@@ -30,10 +30,15 @@ struct Drained
     qint64 size = 0;
     bool atEnd = false;      // the device reported atEnd()
     bool readFailed = false; // a read returned -1
+    bool capped = false;     // stopped at a limit
 };
 const qint64 HeadLimit = 1 << 20;
+// Sparse maps and unused blocks make a few kilobytes restore to gigabytes of zeros: reading stops
+// after OutputLimit bytes or ReadLimit requests.
+const qint64 OutputLimit = qint64(16) << 20;
+const int ReadLimit = 200000;
 
-// Reads until atEnd(), a failed read or 64 MiB, in requests that follow pattern. A device that
+// Reads until atEnd(), a failed read or a limit, in requests that follow pattern. A device that
 // neither ends nor delivers over many reads would hang every caller that reads until atEnd():
 // that is reported as a crash. Exceptions from the device pass through.
 Drained drain(QIODevice& device, quint8 pattern);

@@ -16,7 +16,7 @@ Drained decompress(const QByteArray& compressed, quint8 pattern)
     DecompressionStream stream(inputDevice(compressed), ZRV::Core::Compression::Gzip, nullptr);
     require(stream.open(openMode(pattern)), "open failed");
     const Drained drained = drain(stream, pattern);
-    require(drained.atEnd || drained.size >= HeadLimit, "stream stopped short of its end");
+    require(drained.atEnd || drained.capped, "stream stopped short of its end");
     return drained;
 }
 

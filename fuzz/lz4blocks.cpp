@@ -24,7 +24,8 @@ Outcome decompress(const QByteArray& compressed, ZRV::Core::Compression::Algorit
     require(stream.open(openMode(pattern)), "open failed");
     Outcome outcome{drain(stream, pattern), false};
     outcome.failed = !stream.isOpen();
-    require(outcome.failed || outcome.drained.atEnd, "stream stopped short without failing");
+    require(outcome.failed || outcome.drained.atEnd || outcome.drained.capped,
+            "stream stopped short without failing");
     return outcome;
 }
 
@@ -42,7 +43,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const Outcome patterned = decompress(compressed, algorithm, pattern);
     const Outcome large = decompress(compressed, ZRV::Core::Compression::Lz4, LargeReads);
     require(patterned.failed == large.failed, "failure depends on the request sizes");
-    require(patterned.failed || patterned.drained.digest == large.drained.digest,
+    const bool comparable = !patterned.failed && !patterned.drained.capped && !large.drained.capped;
+    require(!comparable || patterned.drained.digest == large.drained.digest,
             "output depends on the request sizes");
     return 0;
 }

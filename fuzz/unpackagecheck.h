@@ -32,7 +32,8 @@ Unpacked unpack(const QByteArray& container, quint8 pattern, Validated validated
         result.thrown = true;
         return result;
     }
-    require(result.drained.atEnd || result.drained.readFailed, "unpackage stopped short of its end");
+    require(result.drained.atEnd || result.drained.readFailed || result.drained.capped,
+            "unpackage stopped short of its end");
     result.valid = validated(unpackage);
     return result;
 }
