@@ -12,6 +12,8 @@ fuzz/build.sh "$build_dir" "$target"
 mkdir -p "$build_dir/corpus/$target" "$build_dir/artifacts/$target"
 corpora=("$build_dir/corpus/$target" "fuzz/corpus/$target")
 [ -d "fuzz/regressions/$target" ] && corpora+=("fuzz/regressions/$target")
+# A smaller quarantine keeps the resident size close to what the reader itself holds.
+export ASAN_OPTIONS="quarantine_size_mb=64${ASAN_OPTIONS:+:$ASAN_OPTIONS}"
 exec "$build_dir/fuzz/$target" -rss_limit_mb=512 -malloc_limit_mb=128 -timeout=10 \
     -max_total_time="$seconds" -print_final_stats=1 \
     -artifact_prefix="$build_dir/artifacts/$target/" "${corpora[@]}"
