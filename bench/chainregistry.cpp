@@ -1,8 +1,8 @@
 #include "chainregistry.h"
 
-ChainRegistry::Registration::Registration(const char* name, const char* description, Builder build)
+ChainRegistry::Registration::Registration(const char* name, const char* description, Builder build, Check check)
 {
-    registry()[QString::fromLatin1(name)] = Chain{QString::fromLatin1(description), std::move(build)};
+    registry()[QString::fromLatin1(name)] = Chain{QString::fromLatin1(description), std::move(build), std::move(check)};
 }
 
 const std::map<QString, ChainRegistry::Chain>& ChainRegistry::chains()

@@ -9,9 +9,9 @@ using ZRV::Core::Compression::Algorithm;
 namespace {
 
 template <class Stream, Algorithm algorithm>
-QSharedPointer<QIODevice> single(QSharedPointer<QIODevice> input)
+QSharedPointer<QIODevice> single(const ChainRegistry::Context& run)
 {
-    return QSharedPointer<Stream>::create(input, algorithm);
+    return QSharedPointer<Stream>::create(run.input, algorithm);
 }
 
 const ChainRegistry::Registration chains[] = {

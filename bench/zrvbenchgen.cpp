@@ -3,7 +3,15 @@
 //   zrvbenchgen mixed <MiB> <output>    realistically compressible: prose, log lines, binary
 //                                       records and some incompressible stretches, interleaved
 //   zrvbenchgen random <MiB> <output>   incompressible
+//   zrvbenchgen image <MiB> <base> <changed>
+//                                       two disk images of 128 KiB blocks, each with its usage
+//                                       map (<image>.used, one byte per block, 0 for a free
+//                                       block): in runs of 1 to 32 blocks, 30 % free (zero),
+//                                       10 % used but zero, 60 % used mixed data. The
+//                                       changed image differs in 1 % of the blocks, picked
+//                                       evenly at random, which hold new mixed data and are used.
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -17,6 +25,11 @@ namespace {
 class Random
 {
 public:
+    explicit Random(std::uint64_t seed = 2024)
+        : state_(seed)
+    {
+    }
+
     std::uint64_t next()
     {
         std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
@@ -32,7 +45,7 @@ public:
     }
 
 private:
-    std::uint64_t state_ = 2024;
+    std::uint64_t state_;
 };
 
 class MixedWriter
@@ -115,40 +128,151 @@ private:
     std::uint64_t sequence_ = 0;
 };
 
+// Endless content from one seed, handed out in pieces of any size: mixed, or incompressible
+// (random draws continue the generator after the mixed writer's word list).
+class ContentSource
+{
+public:
+    explicit ContentSource(std::uint64_t seed)
+        : random_(seed)
+        , writer_(random_)
+    {
+    }
+
+    void takeMixed(char* out, std::size_t count)
+    {
+        while (pending_.size() < count)
+            writer_.appendSegment(pending_);
+        std::memcpy(out, pending_.data(), count);
+        pending_.erase(0, count);
+    }
+
+    // count is a multiple of 8.
+    void takeRandom(char* out, std::size_t count)
+    {
+        for (std::size_t offset = 0; offset < count; offset += sizeof(std::uint64_t)) {
+            const std::uint64_t value = random_.next();
+            std::memcpy(out + offset, &value, sizeof value);
+        }
+    }
+
+private:
+    Random random_;
+    MixedWriter writer_;
+    std::string pending_;
+};
+
+class Output
+{
+public:
+    explicit Output(const std::string& path)
+        : path_(path)
+        , file_(std::fopen(path.c_str(), "wb"))
+    {
+        if (!file_)
+            std::perror(path.c_str());
+    }
+    ~Output() { close(); }
+
+    bool isOpen() const { return file_ != nullptr; }
+    bool write(const char* data, std::size_t count)
+    {
+        if (std::fwrite(data, 1, count, file_) == count)
+            return true;
+        std::perror(path_.c_str());
+        return false;
+    }
+    bool close()
+    {
+        const bool closed = !file_ || std::fclose(file_) == 0;
+        file_ = nullptr;
+        return closed;
+    }
+
+private:
+    std::string path_;
+    std::FILE* file_;
+};
+
+int writeImages(long mib, const std::string& basePath, const std::string& changedPath)
+{
+    constexpr std::size_t blockSize = 128 * 1024;
+    enum Kind { Free, UsedZero, UsedData };
+    const std::uint64_t blocks = std::uint64_t(mib) * 1024 * 1024 / blockSize;
+    Output base(basePath), baseUsage(basePath + ".used"), changed(changedPath), changedUsage(changedPath + ".used");
+    if (!base.isOpen() || !baseUsage.isOpen() || !changed.isOpen() || !changedUsage.isOpen())
+        return 1;
+
+    Random layout(7);
+    Random picks(11);
+    ContentSource data(2024);
+    ContentSource newData(4048);
+    std::vector<char> block(blockSize), newBlock(blockSize);
+    std::uint64_t toChange = (blocks + 50) / 100;
+    // Runs of random length; each run goes to the kind furthest below its share so far, so the
+    // shares hold at any image size.
+    const std::int64_t percent[] = {30, 10, 60};
+    std::int64_t count[] = {0, 0, 0};
+    const auto deficit = [&](Kind of, std::uint64_t index) { return percent[of] * std::int64_t(index) - 100 * count[of]; };
+    Kind kind = Free;
+    std::uint32_t runLeft = 0;
+    for (std::uint64_t index = 0; index < blocks; ++index) {
+        if (runLeft == 0) {
+            kind = Free;
+            for (const Kind candidate : {UsedZero, UsedData})
+                if (deficit(candidate, index) > deficit(kind, index))
+                    kind = candidate;
+            runLeft = 1 + layout.below(32);
+        }
+        --runLeft;
+        ++count[kind];
+        if (kind == UsedData)
+            data.takeMixed(block.data(), blockSize);
+        else
+            std::fill(block.begin(), block.end(), '\0');
+        const char used = kind != Free;
+        // Selection sampling: exactly toChange of the blocks, each equally likely.
+        const bool change = picks.next() % (blocks - index) < toChange;
+        if (change) {
+            --toChange;
+            newData.takeMixed(newBlock.data(), blockSize);
+        }
+        const char changedUsed = change || used;
+        if (!base.write(block.data(), blockSize) || !baseUsage.write(&used, 1) ||
+            !changed.write(change ? newBlock.data() : block.data(), blockSize) || !changedUsage.write(&changedUsed, 1))
+            return 1;
+    }
+    return base.close() && baseUsage.close() && changed.close() && changedUsage.close() ? 0 : 1;
+}
+
+int writeInput(bool mixed, long mib, const char* path)
+{
+    Output output(path);
+    if (!output.isOpen())
+        return 1;
+    ContentSource content(2024);
+    std::vector<char> chunk(1 << 20);
+    for (long written = 0; written < mib; ++written) {
+        if (mixed)
+            content.takeMixed(chunk.data(), chunk.size());
+        else
+            content.takeRandom(chunk.data(), chunk.size());
+        if (!output.write(chunk.data(), chunk.size()))
+            return 1;
+    }
+    return output.close() ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
-    const long mib = argc == 4 ? std::strtol(argv[2], nullptr, 10) : 0;
-    const bool mixed = argc == 4 && std::strcmp(argv[1], "mixed") == 0;
-    if (mib <= 0 || !(mixed || std::strcmp(argv[1], "random") == 0)) {
-        std::fprintf(stderr, "usage: zrvbenchgen mixed|random <MiB> <output>\n");
-        return 1;
-    }
-    std::FILE* file = std::fopen(argv[3], "wb");
-    if (!file) {
-        std::perror(argv[3]);
-        return 1;
-    }
-    Random random;
-    MixedWriter writer(random);
-    std::string chunk;
-    for (std::size_t left = std::size_t(mib) << 20; left > 0;) {
-        while (chunk.size() < (1u << 20)) {
-            if (mixed) {
-                writer.appendSegment(chunk);
-            } else {
-                const std::uint64_t value = random.next();
-                chunk.append(reinterpret_cast<const char*>(&value), sizeof value);
-            }
-        }
-        const std::size_t count = chunk.size() < left ? chunk.size() : left;
-        if (std::fwrite(chunk.data(), 1, count, file) != count) {
-            std::perror(argv[3]);
-            return 1;
-        }
-        chunk.erase(0, count);
-        left -= count;
-    }
-    return std::fclose(file) == 0 ? 0 : 1;
+    const std::string kind = argc > 1 ? argv[1] : "";
+    const long mib = argc > 2 ? std::strtol(argv[2], nullptr, 10) : 0;
+    if (mib > 0 && argc == 5 && kind == "image")
+        return writeImages(mib, argv[3], argv[4]);
+    if (mib > 0 && argc == 4 && (kind == "mixed" || kind == "random"))
+        return writeInput(kind == "mixed", mib, argv[3]);
+    std::fprintf(stderr, "usage: zrvbenchgen mixed|random <MiB> <output> | image <MiB> <base> <changed>\n");
+    return 1;
 }
