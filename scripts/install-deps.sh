@@ -6,6 +6,7 @@ packages=(
     cmake ninja-build g++ pkg-config
     qtbase5-dev libboost-iostreams-dev zlib1g-dev liblz4-dev libcrypto++-dev
     libgtest-dev
+    clang libclang-rt-14-dev libfuzzer-14-dev
     gzip lz4 openssl nginx curl
 )
 

@@ -24,10 +24,7 @@ void Channel::attachConsumer(QObject* consumer, const char* wakeSlot)
 Channel::Batch Channel::take()
 {
     Lock lock(mutex_);
-    Batch batch;
-    batch.chunks.swap(chunks_);
-    batch.ended = ended_;
-    batch.error = error_;
+    Batch batch = takeAll();
     consumerWakePosted_ = false;
     if (producerWaiting_) {
         producerWaiting_ = false;
@@ -40,10 +37,16 @@ Channel::Batch Channel::waitForEnd()
 {
     std::unique_lock<std::mutex> lock(mutex_);
     endedOrCancelled_.wait(lock, [this] { return ended_ || cancelled_; });
+    return takeAll();
+}
+
+Channel::Batch Channel::takeAll()
+{
     Batch batch;
     batch.chunks.swap(chunks_);
     batch.ended = ended_;
     batch.error = error_;
+    batch.objectSize = objectSize_;
     return batch;
 }
 
@@ -98,13 +101,14 @@ void Channel::push(QByteArray chunk)
     wakeConsumer();
 }
 
-void Channel::end(const QString& error)
+void Channel::end(const QString& error, qint64 objectSize)
 {
     Lock lock(mutex_);
     if (ended_)
         return;
     ended_ = true;
     error_ = error;
+    objectSize_ = objectSize;
     wakeConsumer();
     endedOrCancelled_.notify_all();
 }

@@ -27,6 +27,7 @@ public:
         std::vector<QByteArray> chunks;
         bool ended = false;
         QString error; // set when the transfer ended badly
+        qint64 objectSize = -1; // what a size lookup found
     };
 
     // Consumer side.
@@ -46,9 +47,12 @@ public:
     // channel was cancelled.
     bool hasRoom();
     void push(QByteArray chunk);
-    void end(const QString& error);
+    // objectSize: what a size lookup found.
+    void end(const QString& error, qint64 objectSize = -1);
 
 private:
+    // Everything produced so far; called under the lock.
+    Batch takeAll();
     void wakeConsumer();
     void wakeProducer();
 
@@ -59,6 +63,7 @@ private:
     bool ended_ = false;
     bool cancelled_ = false;
     QString error_;
+    qint64 objectSize_ = -1;
     QObject* consumer_ = nullptr;
     const char* consumerSlot_ = nullptr;
     bool consumerWakePosted_ = false;

@@ -38,7 +38,7 @@ void HttpTransfer::onBegin()
     networkRequest.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
     networkRequest.setTransferTimeout(TransferTimeout);
 
-    reply_ = network_->get(networkRequest);
+    reply_ = isSizeLookup() ? network_->head(networkRequest) : network_->get(networkRequest);
     // Twice the chunk: the connection keeps receiving while one chunk is handed on.
     reply_->setReadBufferSize(2 * chunkSize());
     connect(reply_, &QNetworkReply::readyRead, this, &HttpTransfer::resume);
@@ -129,6 +129,11 @@ bool HttpTransfer::acceptContentRange()
 
 void HttpTransfer::complete()
 {
+    if (isSizeLookup()) {
+        if (expected_ < 0)
+            return finish(tr("no Content-Length from %1").arg(url_.toString()));
+        return finishWithSize(expected_);
+    }
     if (expected_ >= 0 && received_ != expected_)
         return finish(tr("short body from %1: %2 of %3 bytes").arg(url_.toString()).arg(received_).arg(expected_));
     finish();

@@ -13,6 +13,7 @@ namespace ZRV::Cloud {
 // ("Range: bytes=first-last"), which the server must answer with 206 and a matching Content-Range
 // (416 counts as an object that ends before the range). Any other status, a connection failure, a
 // stall longer than TransferTimeout or a body shorter or longer than announced fails the transfer.
+// A size lookup is one HEAD, answered with 200 and the size as Content-Length.
 class HttpTransfer : public Transfer
 {
     Q_OBJECT
@@ -40,7 +41,7 @@ private:
     QUrl url_;
     bool accepted_ = false;
     bool replyFinished_ = false;
-    qint64 expected_ = -1; // body length, -1 when the server did not announce it
+    qint64 expected_ = -1; // body length (of a GET, for a HEAD), -1 when the server did not announce it
     qint64 received_ = 0;
 };
 

@@ -15,6 +15,8 @@ void LocalTransfer::onBegin()
     file_.setFileName(fileName);
     if (!file_.open(QIODevice::ReadOnly))
         return finish(tr("cannot open object \"%1\": %2").arg(fileName, file_.errorString()));
+    if (isSizeLookup())
+        return finishWithSize(file_.size());
     if (!file_.seek(qint64(request().offset)))
         return finish(tr("cannot seek in object \"%1\": %2").arg(fileName, file_.errorString()));
     remaining_ = request().count;

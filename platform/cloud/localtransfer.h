@@ -6,7 +6,7 @@
 
 namespace ZRV::Cloud {
 
-// Reads the object from a file below the container directory.
+// Reads the object, or only its size, from a file below the container directory.
 class LocalTransfer : public Transfer
 {
     Q_OBJECT

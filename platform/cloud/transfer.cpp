@@ -20,12 +20,12 @@ void Transfer::begin()
         onBegin();
 }
 
-void Transfer::finish(const QString& error)
+void Transfer::finish(const QString& error, qint64 objectSize)
 {
     if (done_)
         return;
     done_ = true;
-    request_.channel->end(error);
+    request_.channel->end(error, objectSize);
     deleteLater();
 }
 

@@ -6,9 +6,9 @@
 
 namespace ZRV::Cloud {
 
-// The worker-thread side of one transfer: fetches the requested bytes from its provider and pushes
-// them into the request's channel, pausing while the channel's window is full. It deletes itself
-// (deleteLater) once it has ended or its channel has been cancelled.
+// The worker-thread side of one transfer: fetches the requested bytes (or only the object's size)
+// from its provider and pushes them into the request's channel, pausing while the channel's window
+// is full. It deletes itself (deleteLater) once it has ended or its channel has been cancelled.
 class Transfer : public QObject
 {
     Q_OBJECT
@@ -30,8 +30,10 @@ protected:
     bool isDone() const { return done_; }
     bool hasRoom() { return request_.channel->hasRoom(); }
     void deliver(QByteArray chunk) { request_.channel->push(std::move(chunk)); }
-    // Ends the transfer, badly when `error` is not empty.
-    void finish(const QString& error = QString());
+    bool isSizeLookup() const { return request_.goal == TransferRequest::Goal::Size; }
+    // Ends the transfer, badly when `error` is not empty; objectSize is what a size lookup found.
+    void finish(const QString& error = QString(), qint64 objectSize = -1);
+    void finishWithSize(qint64 objectSize) { finish(QString(), objectSize); }
 
 private slots:
     void onWake();

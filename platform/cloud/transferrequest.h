@@ -11,6 +11,10 @@ namespace ZRV::Cloud {
 // What a transfer fetches and where its bytes go.
 struct TransferRequest
 {
+    // Bytes: the object's bytes go into the channel. Size: only the object's size is looked up
+    // (Channel::Batch::objectSize); offset and count do not apply.
+    enum class Goal { Bytes, Size };
+
     Provider provider;
     QString container;
     QString path;
@@ -18,6 +22,7 @@ struct TransferRequest
     // Bytes wanted from offset, or -1 for everything up to the end of the object.
     qint64 count = -1;
     std::shared_ptr<Channel> channel;
+    Goal goal = Goal::Bytes;
 
     // A request for the whole object needs no byte range.
     bool isRanged() const { return offset != 0 || count >= 0; }

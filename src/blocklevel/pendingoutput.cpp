@@ -21,6 +21,10 @@ void PendingOutput::append(const QByteArray& bytes)
         bytes_.remove(0, int(offset_));
         offset_ = 0;
     }
+    // Sized exactly: append() would round the rest of one block plus the next (up to 64 MiB
+    // each) up to the next power of two. Into an empty buffer, append() shares the bytes.
+    if (!bytes_.isEmpty())
+        bytes_.reserve(bytes_.size() + bytes.size());
     bytes_.append(bytes);
 }
 

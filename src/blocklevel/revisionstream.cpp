@@ -272,6 +272,11 @@ MapStream::Data RevisionStream::nextRecord(QDataStream& map)
         throw ErrorOperation(tr("Map ends before record %1").arg(blockIndex_));
     if (record.isUsed() && record.length() > maxStoredLength(header_->blockSize()))
         throw ErrorOperation(tr("Record %1 is longer than a stored block can be").arg(blockIndex_));
+    // Writers give unused blocks an all-zero hash. Without this check a used flag cleared by damage
+    // would restore its block as zeros, with no hash left to notice.
+    static const QByteArray unusedHash(MapStream::Data::HashSize, '\0');
+    if (!record.isUsed() && record.hash() != unusedHash)
+        throw ErrorOperation(tr("Record %1 is marked unused but carries a block hash").arg(blockIndex_));
     return record;
 }
 

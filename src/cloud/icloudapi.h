@@ -22,6 +22,11 @@ public:
     virtual QByteArray downloadRange(const QString& container, const QString& path, unsigned long long offset,
         unsigned long long lastByteDistance, const QMap<QString, QVariant>& options, const QUuid& requestId)
         = 0;
+
+    // Blocks until the size in bytes of `path` in `container` is known and returns it; -1 when the
+    // object does not exist or cannot be reached (the reason is logged). Must not be called on one of
+    // the operation manager's worker threads.
+    virtual qint64 objectSize(const QString& container, const QString& path) = 0;
 };
 
 } // namespace ZRV::Cloud::Api

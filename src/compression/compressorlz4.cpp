@@ -99,8 +99,7 @@ bool CompressorLz4::tryReadInt(QIODevice& in, quint64& value)
 
 bool CompressorLz4::compressNextBlock()
 {
-    allocateBlocks();
-    char* raw = rawBlock();
+    char* raw = block(rawBlock_, BlockSize);
     const qint64 rawSize = readUpTo(*source_, raw, BlockSize);
     if (rawSize <= 0) {
         if (rawSize == 0 && source_->atEnd())
@@ -108,7 +107,7 @@ bool CompressorLz4::compressNextBlock()
         throw Exception::Compressor(QObject::tr("Error in compressed block data"));
     }
 
-    char* coded = codedBlock();
+    char* coded = block(codedBlock_, LZ4_compressBound(BlockSize));
     const int codedSize = LZ4_compress_default(raw, coded, int(rawSize), LZ4_compressBound(int(rawSize)));
     const bool isCompressed = codedSize > 0 && codedSize < rawSize;
 
@@ -144,10 +143,9 @@ qint64 CompressorLz4::decompressNextBlock(char* room, qint64 roomSize)
             || codedSize > quint64(LZ4_compressBound(int(rawSize)))))
         refuseBlock();
 
-    allocateBlocks();
-    char* target = qint64(rawSize) <= roomSize ? room : rawBlock();
+    char* target = qint64(rawSize) <= roomSize ? room : block(rawBlock_, qint64(rawSize));
     if (isCompressed) {
-        char* coded = codedBlock();
+        char* coded = block(codedBlock_, qint64(codedSize));
         if (readUpTo(*source_, coded, qint64(codedSize)) != qint64(codedSize)
             || LZ4_decompress_safe(coded, target, int(codedSize), int(rawSize)) != int(rawSize))
             refuseBlock();
@@ -162,22 +160,13 @@ qint64 CompressorLz4::decompressNextBlock(char* room, qint64 roomSize)
     return 0;
 }
 
-void CompressorLz4::allocateBlocks()
+char* CompressorLz4::block(BlockBuffer& buffer, qint64 size)
 {
-    if (rawBlockBuffer_)
-        return;
-    rawBlockBuffer_.reset(new char[HeaderRoom + BlockSize]);
-    codedBlockBuffer_.reset(new char[HeaderRoom + LZ4_compressBound(BlockSize)]);
-}
-
-char* CompressorLz4::rawBlock() const
-{
-    return rawBlockBuffer_.get() + HeaderRoom;
-}
-
-char* CompressorLz4::codedBlock() const
-{
-    return codedBlockBuffer_.get() + HeaderRoom;
+    if (buffer.capacity < size) {
+        buffer.bytes.reset(new char[HeaderRoom + size]);
+        buffer.capacity = size;
+    }
+    return buffer.bytes.get() + HeaderRoom;
 }
 
 } // namespace ZRV::Stream::Compression

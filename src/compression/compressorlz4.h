@@ -47,15 +47,20 @@ private:
     // Reads and decodes one block: straight into room when it fits there (returns its size), else
     // into the pending output (returns 0); -1 at a clean end.
     qint64 decompressNextBlock(char* room, qint64 roomSize);
-    void allocateBlocks();
-    char* rawBlock() const;
-    char* codedBlock() const;
+    // Each block buffer keeps room in front of its data, so a block header can be put right
+    // before the payload and the block handed out without copying it. Decoding sizes them by the
+    // blocks met, which are mostly far below BlockSize when one stream reads one small block.
+    struct BlockBuffer
+    {
+        std::unique_ptr<char[]> bytes;
+        qint64 capacity = 0;
+    };
+    // The data of buffer, grown to hold size bytes; only called while nothing is pending in it.
+    static char* block(BlockBuffer& buffer, qint64 size);
 
     const QSharedPointer<QIODevice> source_;
-    // Each block buffer keeps room in front of its data, so a block header can be put right
-    // before the payload and the block handed out without copying it.
-    std::unique_ptr<char[]> rawBlockBuffer_;
-    std::unique_ptr<char[]> codedBlockBuffer_;
+    BlockBuffer rawBlock_;
+    BlockBuffer codedBlock_;
     char* pendingOutput_ = nullptr;
     qint64 pendingSize_ = 0;
 };

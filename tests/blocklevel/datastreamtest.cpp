@@ -52,13 +52,8 @@ TEST(DataStream, refusesWhatTheMapCannotRecord)
 
 TEST(DataStream, decidesBetweenIncrementalAndFull)
 {
-    struct Case
-    {
-        Settings previous, next;
-        bool full;
-        unsigned int blockSize; // the previous map's 32 once the run took over its header
-        const char* line;
-    };
+    // blockSize: the previous map's 32 once the run took over its header.
+    struct Case { Settings previous, next; bool full; unsigned int blockSize; const char* line; };
     const Settings plain;
     const Settings aes256{Variant::File, Compression::None, Encryption::Aes256};
     const QList<Case> cases = {
@@ -114,11 +109,8 @@ TEST(DataStream, plainBlocksAreStoredBackToBackWhateverTheSourceReads)
         EXPECT_EQ(revision.data, source);
         const QList<MapStream::Data> written = records(revision.map);
         ASSERT_EQ(written.size(), 3);
-        for (int i = 0; i < 3; ++i) {
-            EXPECT_EQ(written[i].offset(), 128u * i);
-            EXPECT_EQ(written[i].length(), i < 2 ? 128u : 52u);
+        for (int i = 0; i < 3; ++i) // restores check offsets and lengths, but not that the hash is MD5
             EXPECT_EQ(written[i].hash(), QCryptographicHash::hash(source.mid(128 * i, 128), QCryptographicHash::Md5));
-        }
 
         // Three bytes per read give the same blocks; a failing read ends the run with its error.
         for (qint64 failAt : {-1, 200}) {
@@ -138,8 +130,7 @@ TEST(DataStream, plainBlocksAreStoredBackToBackWhateverTheSourceReads)
 
 TEST(DataStreamIbb, readsNothingForLessThanABlockAndRecordsUnusedBlocks)
 {
-    auto source = QSharedPointer<QBuffer>::create();
-    source->setData(QByteArray(100, 'x'));
+    const auto source = bufferWith(QByteArray(100, 'x'));
     char byte;
     EXPECT_EQ(opened({Variant::Ibb}, QByteArray(), source).stream->read(&byte, 63), 0);
     EXPECT_EQ(source->pos(), 0);

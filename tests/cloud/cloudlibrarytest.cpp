@@ -2,8 +2,10 @@
 #include "cloud/configkeys.h"
 #include "cloud/operationmanager.h"
 #include "cloudtestsupport.h"
+#include "support/logcapture.h"
 
 #include <QBuffer>
+#include <QDir>
 #include <QTcpServer>
 
 using namespace ZRV::Cloud;
@@ -33,6 +35,16 @@ struct Download
 };
 
 const qint64 ObjectSize = 300000;
+
+// The size an API object of the configuration finds, and what it logged meanwhile.
+qint64 objectSize(const CloudConfig& config, const QString& path, QStringList* logged)
+{
+    std::unique_ptr<Api::ICloudApi> api(Api::CloudFactory::create(config));
+    LogCapture log("CLOUD");
+    const qint64 size = api->objectSize(config.value(Config::ContainerName).toString(), path);
+    *logged = log.texts();
+    return size;
+}
 
 } // namespace
 
@@ -113,10 +125,23 @@ TEST_P(CloudLibrary, removeStopsWritingAndFreesTheWorker)
     OperationManager::instance().setThreadCount(4);
 }
 
+TEST_P(CloudLibrary, looksUpObjectSizes)
+{
+    put("empty", QByteArray());
+    QDir(store_.path()).mkdir("folder");
+    const struct { const char* path; qint64 size; } rows[] = {
+        {"object", ObjectSize}, {"empty", 0}, {"missing", -1}, {"folder", -1}};
+    for (const auto& row : rows) {
+        QStringList logged;
+        EXPECT_EQ(objectSize(config(), row.path, &logged), row.size) << row.path;
+        EXPECT_EQ(logged.size(), row.size < 0 ? 1 : 0) << logged.join('\n').toStdString();
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Providers, CloudLibrary, ::testing::Values(Transport::Local, Transport::Http),
     transportParamName);
 
-TEST_F(HttpTest, failedTransfersSayWhy)
+TEST_F(HttpTest, failedTransfersAndSizeLookupsSayWhy)
 {
     QTcpServer closed;
     closed.listen(QHostAddress::LocalHost);
@@ -133,5 +158,11 @@ TEST_F(HttpTest, failedTransfersSayWhy)
         EXPECT_FALSE(download.operation->isComplite());
         EXPECT_TRUE(download.operation->errorMessage().contains(row.reason, Qt::CaseInsensitive))
             << download.operation->errorMessage().toStdString();
+
+        QStringList logged;
+        EXPECT_EQ(objectSize(row.config, "missing", &logged), -1);
+        ASSERT_EQ(logged.size(), 1);
+        EXPECT_TRUE(logged[0].startsWith("size lookup failed:")) << logged[0].toStdString();
+        EXPECT_TRUE(logged[0].contains(row.reason, Qt::CaseInsensitive)) << logged[0].toStdString();
     }
 }

@@ -10,11 +10,6 @@ namespace {
 
 const quint64 MiB = 1 << 20;
 
-bool openAndWaitReady(CloudPrepareMultiStream& stream)
-{
-    return stream.open(QIODevice::ReadOnly) && waitFor([&] { return stream.readyToRead(); });
-}
-
 } // namespace
 
 TEST(CloudPrepareMultiStream, choosesThePartSize)
@@ -53,7 +48,7 @@ TEST_F(HttpTest, multiStreamDownloadsEachPartWithItsOwnRange)
         const QByteArray object = objectBytes(qint64(row.size));
         put(name, object);
         CloudPrepareMultiStream stream(config(), name, row.size, QString(), 10 * MiB, nullptr);
-        ASSERT_TRUE(openAndWaitReady(stream));
+        ASSERT_TRUE(openReady(stream));
         ASSERT_TRUE(waitFor([&] { return nginx_->rangesRequested("/" + name).size() == row.ranges.size(); }));
         QStringList ranges = nginx_->rangesRequested("/" + name);
         ranges.sort();
@@ -77,8 +72,10 @@ TEST_F(HttpTest, multiStreamRetriesOnlyTheFailedPart)
     EXPECT_FALSE(stream.readyToRead());
 
     nginx_->flagFailing("bytes=20971520-26214400", false);
-    ASSERT_TRUE(openAndWaitReady(stream));
+    ASSERT_TRUE(openReady(stream));
     EXPECT_EQ(stream.readAll(), object);
+    // nginx logs a request once it has sent the answer, which may be after the client has it all.
+    waitFor([&] { return nginx_->rangesRequested("/flaky/object").size() >= 4; });
     QStringList ranges = nginx_->rangesRequested("/flaky/object");
     EXPECT_EQ(ranges,
         QStringList({"bytes=0-10485759", "bytes=10485760-20971519", "bytes=20971520-26214400",
@@ -111,7 +108,7 @@ TEST_P(MultiStream, objectShorterThanStatedFailsWhereAPartFileEnds)
 {
     put("object", objectBytes(15 * MiB));
     CloudPrepareMultiStream stream(config(), "object", 20 * MiB, QString(), 10 * MiB, nullptr);
-    ASSERT_TRUE(openAndWaitReady(stream));
+    ASSERT_TRUE(openReady(stream));
     ASSERT_TRUE(stream.seek(15 * MiB));
     char byte;
     EXPECT_EQ(stream.read(&byte, 1), -1) << "no zeros from the preallocated part file";

@@ -1,6 +1,4 @@
-#include "cloud/cloudpreparemultistream.h"
-#include "cloud/cloudpreparesimplestream.h"
-#include "cloud/cloudsimplestream.h"
+#include "cloud/icloudpreparestream.h"
 #include "cloudtestsupport.h"
 
 #include <QRandomGenerator>
@@ -9,59 +7,26 @@ using namespace ZRV::Stream::Cloud;
 
 namespace {
 
-enum class Kind { Simple, PrepareSimple, PrepareMulti };
-
 const qint64 ObjectSize = (10 << 20) + 12345; // two parts of the multi-part stream
 
-class StreamKinds : public BackendTest<std::tuple<Kind, Transport>>
+class StreamKinds : public KindTest
 {
 protected:
-    Kind kind() const { return std::get<0>(GetParam()); }
-    Transport transport() const override { return std::get<1>(GetParam()); }
-
     void SetUp() override
     {
-        BackendTest::SetUp();
+        KindTest::SetUp();
         static const QByteArray bytes = objectBytes(ObjectSize);
         object_ = bytes;
         put("object", object_);
     }
 
-    std::shared_ptr<QIODevice> make(const CloudConfig& config) const
+    QSharedPointer<QIODevice> make(const CloudConfig& config) const
     {
-        const QString fileTemplate = files_.filePath("part-XXXXXX");
-        switch (kind()) {
-        case Kind::Simple:
-            return std::make_shared<CloudSimpleStream>(config, "object", ObjectSize, nullptr);
-        case Kind::PrepareSimple:
-            return std::make_shared<CloudPrepareSimpleStream>(config, "object", ObjectSize, fileTemplate, nullptr);
-        case Kind::PrepareMulti:
-            return std::make_shared<CloudPrepareMultiStream>(
-                config, "object", ObjectSize, fileTemplate, CloudPrepareMultiStream::MinimumPartSize, nullptr);
-        }
-        return nullptr;
-    }
-
-    static bool openReady(QIODevice& stream)
-    {
-        auto* prepare = qobject_cast<ICloudPrepareStream*>(&stream);
-        return stream.open(QIODevice::ReadOnly) && (!prepare || waitFor([&] { return prepare->readyToRead(); }));
+        return KindTest::make(config, "object", ObjectSize);
     }
 
     QByteArray object_;
-    QTemporaryDir files_;
 };
-
-void PrintTo(Kind kind, std::ostream* out)
-{
-    static const char* const names[] = {"simple", "prepareSimple", "prepareMulti"};
-    *out << names[int(kind)];
-}
-
-std::string kindName(const ::testing::TestParamInfo<std::tuple<Kind, Transport>>& info)
-{
-    return ::testing::PrintToString(std::get<0>(info.param)) + "_" + transportName(std::get<1>(info.param));
-}
 
 } // namespace
 

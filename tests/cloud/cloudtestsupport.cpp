@@ -1,5 +1,8 @@
 #include "cloudtestsupport.h"
 
+#include "cloud/cloudpreparemultistream.h"
+#include "cloud/cloudpreparesimplestream.h"
+#include "cloud/cloudsimplestream.h"
 #include "cloud/configkeys.h"
 
 #include <QCoreApplication>
@@ -12,6 +15,7 @@
 #include <thread>
 
 using namespace ZRV::Cloud;
+using namespace ZRV::Stream::Cloud;
 
 QByteArray objectBytes(qint64 size)
 {
@@ -78,6 +82,16 @@ bool someFileStartsWith(const QString& dir, const QByteArray& bytes)
     return false;
 }
 
+bool openReady(QIODevice& stream)
+{
+    if (!stream.open(QIODevice::ReadOnly))
+        return false;
+    auto* prepare = qobject_cast<ICloudPrepareStream*>(&stream);
+    // A failed download closes the stream, which then never becomes ready.
+    return !prepare
+        || (waitFor([&] { return prepare->readyToRead() || !prepare->isOpen(); }) && prepare->readyToRead());
+}
+
 std::optional<bool> waitInAnotherThread(const std::shared_ptr<QIODevice>& stream, int msecs)
 {
     auto result = std::make_shared<std::atomic<int>>(-1);
@@ -88,4 +102,30 @@ std::optional<bool> waitInAnotherThread(const std::shared_ptr<QIODevice>& stream
     }
     waiter.join();
     return *result == 1;
+}
+
+void PrintTo(Kind kind, std::ostream* out)
+{
+    static const char* const names[] = {"simple", "prepareSimple", "prepareMulti"};
+    *out << names[int(kind)];
+}
+
+std::string kindName(const ::testing::TestParamInfo<std::tuple<Kind, Transport>>& info)
+{
+    return ::testing::PrintToString(std::get<0>(info.param)) + "_" + transportName(std::get<1>(info.param));
+}
+
+QSharedPointer<QIODevice> KindTest::make(const CloudConfig& config, const QString& path, qint64 size) const
+{
+    const QString fileTemplate = files_.filePath("part-XXXXXX");
+    switch (kind()) {
+    case Kind::Simple:
+        return QSharedPointer<CloudSimpleStream>::create(config, path, size, nullptr);
+    case Kind::PrepareSimple:
+        return QSharedPointer<CloudPrepareSimpleStream>::create(config, path, size, fileTemplate, nullptr);
+    case Kind::PrepareMulti:
+        return QSharedPointer<CloudPrepareMultiStream>::create(
+            config, path, size, fileTemplate, CloudPrepareMultiStream::MinimumPartSize, nullptr);
+    }
+    return nullptr;
 }

@@ -4,12 +4,14 @@
 
 #include <QCoreApplication>
 #include <QMap>
+#include <QSharedPointer>
 #include <QTemporaryDir>
 #include <QVariant>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 #include <optional>
+#include <tuple>
 
 using CloudConfig = QMap<QString, QVariant>;
 
@@ -28,6 +30,10 @@ void putObject(const QTemporaryDir& store, const QString& name, const QByteArray
 QStringList filesIn(const QString& dir);
 // Whether one of filesIn(dir) starts with `bytes`.
 bool someFileStartsWith(const QString& dir, const QByteArray& bytes);
+
+// Opens a cloud stream; a prepare stream must also become ready (false as soon as its download
+// fails).
+bool openReady(QIODevice& stream);
 
 // Calls waitForReadyRead(msecs) of `stream` in another thread while this one runs its event loop.
 // Empty when the wait has not returned within 30 s; the thread then keeps the stream alive.
@@ -96,3 +102,22 @@ inline void PrintTo(Transport transport, std::ostream* out)
 {
     *out << transportName(transport);
 }
+
+enum class Kind { Simple, PrepareSimple, PrepareMulti };
+
+void PrintTo(Kind kind, std::ostream* out);
+std::string kindName(const ::testing::TestParamInfo<std::tuple<Kind, Transport>>& info);
+
+// For tests that run once per cloud stream kind and provider.
+class KindTest : public BackendTest<std::tuple<Kind, Transport>>
+{
+protected:
+    Kind kind() const { return std::get<0>(GetParam()); }
+    Transport transport() const override { return std::get<1>(GetParam()); }
+
+    // A stream of the test's kind over the object `path` of `size` bytes; prepare streams keep their
+    // files in files_. A multi-part stream cuts the object into parts of the smallest size.
+    QSharedPointer<QIODevice> make(const CloudConfig& config, const QString& path, qint64 size) const;
+
+    QTemporaryDir files_;
+};

@@ -1,7 +1,5 @@
-#include "compression/compressorboost.h"
 #include "compression/compressorlz4.h"
 #include "compression/decompressionstream.h"
-#include "core/exception/invaliddata.h"
 #include "support/logcapture.h"
 #include "support/testbytes.h"
 
@@ -103,16 +101,4 @@ TEST(CompressorLz4, hostileBlocksCloseTheDecompressionStream)
         const QString logged = row.error == badBlock ? cutInteger + " message: \"" + badBlock + "\"" : cutInteger;
         EXPECT_EQ(log.texts(), QStringList(logged)) << row.name;
     }
-}
-
-TEST(CompressorBoost, refusesEveryAlgorithmButGzip)
-{
-    LogCapture log;
-    try {
-        Compression::CompressorBoost(bufferWith({}), Lz4, true);
-        FAIL() << "no exception";
-    } catch (const ZRV::Exception::InvalidData& error) {
-        EXPECT_EQ(error.message(), "Unsupported compression algorithm");
-    }
-    EXPECT_EQ(log.texts(), QStringList("Unsupported compression algorithm: 3"));
 }

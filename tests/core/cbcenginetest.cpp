@@ -5,15 +5,8 @@
 
 namespace {
 
-struct KnownAnswer
-{
-    const char* name;
-    Algorithm algorithm;
-    const char* key;
-    const char* iv;
-    const char* plain;
-    const char* cipher; // the published blocks, then the padding block
-};
+// The cipher text is the published blocks, then the padding block.
+struct KnownAnswer { const char* name; Algorithm algorithm; const char *key, *iv, *plain, *cipher; };
 
 const char* const Sp80038aPlain = "6bc1bee22e409f96e93d7e117393172aae2d8a571e03ac9c9eb76fac45af8e51"
                                   "30c81c46a35ce411e5fbc1191a0a52eff69f2445df4f9b17ad2b417be66c3710";
@@ -70,14 +63,8 @@ INSTANTIATE_TEST_SUITE_P(Ciphers, CbcKnownAnswer, testing::ValuesIn(KnownAnswers
 // of bad padding exactly.
 TEST(CbcEngine, badCiphertextThrowsInvalidCiphertext)
 {
-    struct Corruption
-    {
-        const char* name;
-        int plainLength;
-        int cut;      // bytes removed from the end
-        int position; // byte of the block before the last, XORed with mask
-        char mask;
-    };
+    // cut: bytes removed from the end; position: byte of the block before the last, XORed with mask.
+    struct Corruption { const char* name; int plainLength; int cut; int position; char mask; };
     for (const Corruption& c : {Corruption{"paddingByteZero", 32, 0, 15, 0x10},
                                 Corruption{"paddingByteAboveBlock", 32, 0, 15, 0x01},
                                 Corruption{"paddingBytesDiffer", 29, 0, 13, 0x01},

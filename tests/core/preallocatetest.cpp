@@ -3,7 +3,7 @@
 #include <QTemporaryFile>
 #include <gtest/gtest.h>
 
-TEST(PreallocateFile, reservesTheRequestedSize)
+TEST(PreallocateFile, reservesTheRequestedSizeOrFails)
 {
     QTemporaryFile file;
     ASSERT_TRUE(file.open());
@@ -11,9 +11,5 @@ TEST(PreallocateFile, reservesTheRequestedSize)
     EXPECT_EQ(file.size(), 0);
     EXPECT_TRUE(ZRV::Utility::preallocateFile(file.handle(), 1 << 20));
     EXPECT_EQ(file.size(), 1 << 20);
-}
-
-TEST(PreallocateFile, failsOnABadDescriptor)
-{
     EXPECT_FALSE(ZRV::Utility::preallocateFile(-1, 4096));
 }

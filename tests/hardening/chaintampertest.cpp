@@ -1,0 +1,119 @@
+#include "hardening/tampermatrix.h"
+#include "support/backupchain.h"
+#include "support/testbytes.h"
+
+#include "blocklevel/mapstream.h"
+#include "blocklevel/revisionstream.h"
+
+#include <gtest/gtest.h>
+
+using namespace ZRV::Stream::BlockLevel;
+namespace Encryption = ZRV::Core::Encryption;
+namespace Compression = ZRV::Core::Compression;
+
+namespace {
+
+const QByteArray Password = "tamper password";
+const unsigned int BlockSize = 1024;
+
+// A backup chain of two revisions: revision 0 a full run, revision 1 an incremental run with its
+// second block changed. Restoring revision 1 needs its map and the data of both revisions. The
+// source is two blocks of text and a block and a bit of random bytes, which LZ4 stores as they are,
+// so that only the block hash can notice a change to them in an unencrypted chain.
+struct Chain
+{
+    QByteArray map;
+    QByteArray data0;
+    QByteArray data1;
+    QByteArray restored;
+};
+
+Chain backUpChain(Compression::Algorithm compression, Encryption::Algorithm encryption)
+{
+    const QByteArray first = compressibleBytes(2 * BlockSize) + randomBytes(BlockSize + 100);
+    QByteArray second = first;
+    second.replace(BlockSize, 10, "changed!!!");
+    const BackupChain taken = BackupChain::take({first, second}, BlockSize, compression, encryption, Password);
+    if (taken.maps.size() != 2)
+        return Chain();
+    return {taken.maps[1], taken.data[0], taken.data[1], second};
+}
+
+TamperMatrix::Outcome restore(const QByteArray& map, const QByteArray& data0, const QByteArray& data1)
+{
+    const QMap<unsigned int, QSharedPointer<QIODevice>> revisions{{0, bufferWith(data0)}, {1, bufferWith(data1)}};
+    RevisionStream stream(QSharedPointer<MapStream>::create(bufferWith(map), 1, nullptr), revisions, Password,
+                          nullptr);
+    if (!stream.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return {TamperMatrix::RefusedAtOpen, {}};
+    return TamperMatrix::readToEnd(stream);
+}
+
+TEST(ChainTamperTest, encryptedChainMap)
+{
+    const Chain chain = backUpChain(Compression::Lz4, Encryption::Aes256);
+    ASSERT_EQ(restore(chain.map, chain.data0, chain.data1).data, chain.restored);
+    // Every opening unwraps the master key (50000 rounds of key derivation): one change a byte.
+    TamperMatrix matrix("encrypted chain map, LZ4 + AES-256",
+                        [&](const QList<QByteArray>& files) { return restore(files[0], chain.data0, chain.data1); });
+    matrix.addFile("map", chain.map);
+    matrix.run({0xFF});
+    matrix.expectNothingAccepted();
+}
+
+// The map stays as it is, so one opened stream serves every variant of the data: reset() starts
+// it again over data devices that were closed and refilled.
+class ReopenedRestore
+{
+public:
+    explicit ReopenedRestore(const QByteArray& map)
+        : data0_(QSharedPointer<QBuffer>::create())
+        , data1_(QSharedPointer<QBuffer>::create())
+        , stream_(QSharedPointer<MapStream>::create(bufferWith(map), 1, nullptr), {{0, data0_}, {1, data1_}},
+                  Password, nullptr)
+    {
+        EXPECT_TRUE(stream_.open(QIODevice::ReadOnly | QIODevice::Unbuffered));
+    }
+
+    TamperMatrix::Outcome operator()(const QList<QByteArray>& files)
+    {
+        for (auto [device, bytes] : {std::make_pair(data0_, files[0]), std::make_pair(data1_, files[1])}) {
+            device->close();
+            device->setData(bytes);
+        }
+        EXPECT_TRUE(stream_.reset());
+        return TamperMatrix::readToEnd(stream_);
+    }
+
+private:
+    QSharedPointer<QBuffer> data0_;
+    QSharedPointer<QBuffer> data1_;
+    RevisionStream stream_;
+};
+
+TEST(ChainTamperTest, encryptedChainData)
+{
+    const Chain chain = backUpChain(Compression::Lz4, Encryption::Aes256);
+    ReopenedRestore restoreData(chain.map);
+    TamperMatrix matrix("encrypted chain data, LZ4 + AES-256", std::ref(restoreData));
+    matrix.addFile("data 0", chain.data0);
+    matrix.addFile("data 1", chain.data1);
+    matrix.run({0x01, 0x80, 0xFF});
+    matrix.expectNothingAccepted();
+}
+
+TEST(ChainTamperTest, compressedUnencryptedChain)
+{
+    const Chain chain = backUpChain(Compression::Lz4, Encryption::NoEncryption);
+    ASSERT_EQ(restore(chain.map, chain.data0, chain.data1).data, chain.restored);
+    TamperMatrix matrix("unencrypted chain, LZ4", [](const QList<QByteArray>& files) {
+        return restore(files[0], files[1], files[2]);
+    });
+    matrix.addFile("map", chain.map);
+    matrix.addFile("data 0", chain.data0);
+    matrix.addFile("data 1", chain.data1);
+    matrix.run({0x01, 0x80, 0xFF});
+    matrix.expectNothingAccepted();
+}
+
+} // namespace

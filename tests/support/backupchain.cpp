@@ -1,0 +1,50 @@
+#include "support/backupchain.h"
+
+#include "blocklevel/differentialfiledatastream.h"
+#include "blocklevel/mapstream.h"
+
+#include <QBuffer>
+
+using namespace ZRV::Stream::BlockLevel;
+
+namespace {
+
+QSharedPointer<QBuffer> bufferOver(const QByteArray& bytes)
+{
+    auto buffer = QSharedPointer<QBuffer>::create();
+    buffer->setData(bytes);
+    return buffer;
+}
+
+} // namespace
+
+BackupChain BackupChain::take(const QList<QByteArray>& sourceStates, unsigned int blockSize,
+                              ZRV::Core::Compression::Algorithm compression,
+                              ZRV::Core::Encryption::Algorithm encryption, const QByteArray& password)
+{
+    BackupChain chain;
+    for (const QByteArray& source : sourceStates) {
+        const unsigned int revision = chain.maps.size();
+        auto mapDevice = bufferOver(QByteArray());
+        auto outMap = QSharedPointer<MapStream>::create(mapDevice, revision, nullptr);
+        outMap->setBlockSize(blockSize);
+        QSharedPointer<MapStream> inMap;
+        if (revision > 0)
+            inMap = QSharedPointer<MapStream>::create(bufferOver(chain.maps.last()), revision - 1, nullptr);
+        DifferentialFileDataStream stream(bufferOver(source), outMap, inMap, compression, encryption, password,
+                                          nullptr);
+        if (!stream.open(QIODevice::ReadOnly))
+            return BackupChain();
+        // A run that finds nothing changed for a while reads empty without being at its end.
+        QByteArray stored;
+        for (int idleReads = 0; !stream.atEnd() && idleReads < 1000;) {
+            const QByteArray chunk = stream.read(1 << 16);
+            idleReads = chunk.isEmpty() ? idleReads + 1 : 0;
+            stored += chunk;
+        }
+        chain.data.append(stored);
+        outMap->close();
+        chain.maps.append(mapDevice->data());
+    }
+    return chain;
+}
