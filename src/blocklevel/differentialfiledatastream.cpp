@@ -29,11 +29,14 @@ qint64 DifferentialFileDataStream::readData(char* data, qint64 maxSize)
     throwIfSourceFailed();
     if (sourceHasMore() && pendingOutput_.size() < maxSize) {
         const qint64 wanted = std::min(maxSize, MaxChunkSize);
-        QByteArray chunk(int((wanted + blockSize - 1) / blockSize * blockSize), Qt::Uninitialized);
-        const qint64 count = std::max<qint64>(readSource(chunk.data(), chunk.size()), 0);
+        const int chunkSize = int((wanted + blockSize - 1) / blockSize * blockSize);
+        // Kept between calls: a fresh chunk of this size each call costs more than its blocks.
+        if (chunk_.size() < chunkSize)
+            chunk_.resize(chunkSize);
+        const qint64 count = std::max<qint64>(readSource(chunk_.data(), chunkSize), 0);
         for (qint64 offset = 0; offset < count; offset += blockSize) {
             const qint64 length = std::min(blockSize, count - offset);
-            processBlock(QByteArray::fromRawData(chunk.constData() + offset, int(length)), true);
+            processBlock(QByteArray::fromRawData(chunk_.constData() + offset, int(length)), true);
         }
     }
     return pendingOutput_.take(data, maxSize);

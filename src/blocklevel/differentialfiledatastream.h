@@ -19,6 +19,9 @@ public:
 
 protected:
     qint64 readData(char* data, qint64 maxSize) override;
+
+private:
+    QByteArray chunk_;
 };
 
 } // namespace ZRV::Stream::BlockLevel

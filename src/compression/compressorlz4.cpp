@@ -99,15 +99,23 @@ bool CompressorLz4::tryReadInt(QIODevice& in, quint64& value)
 
 bool CompressorLz4::compressNextBlock()
 {
-    char* raw = block(rawBlock_, BlockSize);
-    const qint64 rawSize = readUpTo(*source_, raw, BlockSize);
+    // A source that tells how much it holds (a block in memory) gets buffers of that size: a
+    // stream per stored block would otherwise allocate and fault in two full blocks each time.
+    const qint64 announced = source_->bytesAvailable();
+    const qint64 firstRead = announced > 0 ? qMin<qint64>(announced, BlockSize) : BlockSize;
+    char* raw = block(rawBlock_, firstRead);
+    qint64 rawSize = readUpTo(*source_, raw, firstRead);
     if (rawSize <= 0) {
         if (rawSize == 0 && source_->atEnd())
             return false;
         throw Exception::Compressor(QObject::tr("Error in compressed block data"));
     }
+    if (rawSize == firstRead && firstRead < BlockSize && !source_->atEnd()) {
+        raw = block(rawBlock_, BlockSize, rawSize);
+        rawSize += qMax<qint64>(readUpTo(*source_, raw + rawSize, BlockSize - rawSize), 0);
+    }
 
-    char* coded = block(codedBlock_, LZ4_compressBound(BlockSize));
+    char* coded = block(codedBlock_, LZ4_compressBound(int(rawSize)));
     const int codedSize = LZ4_compress_default(raw, coded, int(rawSize), LZ4_compressBound(int(rawSize)));
     const bool isCompressed = codedSize > 0 && codedSize < rawSize;
 
@@ -160,10 +168,13 @@ qint64 CompressorLz4::decompressNextBlock(char* room, qint64 roomSize)
     return 0;
 }
 
-char* CompressorLz4::block(BlockBuffer& buffer, qint64 size)
+char* CompressorLz4::block(BlockBuffer& buffer, qint64 size, qint64 kept)
 {
     if (buffer.capacity < size) {
-        buffer.bytes.reset(new char[HeaderRoom + size]);
+        std::unique_ptr<char[]> grown(new char[HeaderRoom + size]);
+        if (kept > 0)
+            std::memcpy(grown.get() + HeaderRoom, buffer.bytes.get() + HeaderRoom, size_t(kept));
+        buffer.bytes = std::move(grown);
         buffer.capacity = size;
     }
     return buffer.bytes.get() + HeaderRoom;

@@ -55,8 +55,9 @@ private:
         std::unique_ptr<char[]> bytes;
         qint64 capacity = 0;
     };
-    // The data of buffer, grown to hold size bytes; only called while nothing is pending in it.
-    static char* block(BlockBuffer& buffer, qint64 size);
+    // The data of buffer, grown to hold size bytes with its first kept bytes in place; only
+    // called while nothing is pending in it.
+    static char* block(BlockBuffer& buffer, qint64 size, qint64 kept = 0);
 
     const QSharedPointer<QIODevice> source_;
     BlockBuffer rawBlock_;
