@@ -87,7 +87,11 @@ bool HttpTransfer::acceptResponse()
     if (!statusAttribute.isValid())
         return false;
     const int status = statusAttribute.toInt();
-    if (request().isRanged() && status == 416) {
+    // Nothing at or past the end of the object. Asked for a range of an empty object, some servers
+    // answer 200 with an empty body instead of 416.
+    const QVariant length = reply_->header(QNetworkRequest::ContentLengthHeader);
+    const bool emptyWhole = status == 200 && length.isValid() && length.toLongLong() == 0;
+    if (request().isRanged() && (status == 416 || emptyWhole)) {
         finish();
         return false;
     }
@@ -100,7 +104,6 @@ bool HttpTransfer::acceptResponse()
         if (!acceptContentRange())
             return false;
     } else {
-        const QVariant length = reply_->header(QNetworkRequest::ContentLengthHeader);
         expected_ = length.isValid() ? length.toLongLong() : -1;
     }
     accepted_ = true;

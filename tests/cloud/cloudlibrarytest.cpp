@@ -87,15 +87,17 @@ protected:
 
 TEST_P(CloudLibrary, downloadsWholeObjectsAndRanges)
 {
-    const struct { quint64 offset; qint64 length; QByteArray expected; } rows[] = {
-        {0, -1, object_},
-        {1000, 99, object_.mid(1000, 100)},
-        {ObjectSize - 10, 99, object_.right(10)},
-        {ObjectSize + 5, 99, QByteArray()},
+    put("empty", QByteArray());
+    const struct { const char* path; quint64 offset; qint64 length; QByteArray expected; } rows[] = {
+        {"object", 0, -1, object_},
+        {"object", 1000, 99, object_.mid(1000, 100)},
+        {"object", ObjectSize - 10, 99, object_.right(10)},
+        {"object", ObjectSize + 5, 99, QByteArray()},
+        {"empty", 0, 99, QByteArray()},
     };
     for (const auto& row : rows) {
         Download download;
-        ASSERT_TRUE(download.start(config(4096), "object", row.offset, row.length));
+        ASSERT_TRUE(download.start(config(4096), row.path, row.offset, row.length));
         EXPECT_EQ(download.finishedCount, 0) << "finished() is never emitted inside start()";
         ASSERT_TRUE(download.waitFinished());
         EXPECT_TRUE(download.operation->isComplite()) << download.operation->errorMessage().toStdString();
