@@ -13,9 +13,18 @@ namespace {
 
 const int MiB = 1048576;
 
-QByteArray lz4Compressed(const QByteArray& input, ZRV::Core::Compression::Algorithm algorithm)
+// Announces at most 4 KiB at a time, as a pipe does.
+class PipeLikeBuffer : public QBuffer
 {
-    auto source = bufferWith(input);
+public:
+    qint64 bytesAvailable() const override { return qMin<qint64>(QBuffer::bytesAvailable(), 4096); }
+};
+
+QByteArray lz4Compressed(const QByteArray& input, ZRV::Core::Compression::Algorithm algorithm,
+                         bool pipeLike = false)
+{
+    auto source = pipeLike ? QSharedPointer<QBuffer>(new PipeLikeBuffer) : QSharedPointer<QBuffer>::create();
+    source->setData(input);
     source->open(QIODevice::ReadOnly);
     Compression::CompressorLz4 engine(source, algorithm, true);
     QByteArray output(input.size() + input.size() / 100 + 64, Qt::Uninitialized);
@@ -60,6 +69,7 @@ TEST(CompressorLz4, writesOneHeaderPerBlock)
     for (const auto& row : rows) {
         const QByteArray compressed = lz4Compressed(row.input, row.algorithm);
         EXPECT_EQ(headersOf(compressed), row.headers) << row.name;
+        EXPECT_EQ(lz4Compressed(row.input, row.algorithm, true), compressed) << row.name;
         EXPECT_TRUE(row.input.size() != 1000 || compressed.endsWith(row.input)) << row.name;
     }
     // 300 bytes compress to c < 128 bytes: flags, 300 as AC 02, c, then c bytes.
