@@ -42,9 +42,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     const Outcome patterned = decompress(compressed, algorithm, pattern);
     const Outcome large = decompress(compressed, ZRV::Core::Compression::Lz4, LargeReads);
+    // A capped reader stopped before the end, where a failure may still lie.
+    if (patterned.drained.capped || large.drained.capped)
+        return 0;
     require(patterned.failed == large.failed, "failure depends on the request sizes");
-    const bool comparable = !patterned.failed && !patterned.drained.capped && !large.drained.capped;
-    require(!comparable || patterned.drained.digest == large.drained.digest,
+    require(patterned.failed || patterned.drained.digest == large.drained.digest,
             "output depends on the request sizes");
     return 0;
 }
