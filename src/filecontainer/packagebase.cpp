@@ -10,9 +10,8 @@
 namespace ZRV::Stream::FileContainer {
 
 PackageBase::PackageBase(QSharedPointer<QIODevice> source, const QByteArray& password,
-                         std::unique_ptr<V1::Header> header, OpenMode joinMode, QObject* parent)
+                         std::unique_ptr<V1::Header> header, QObject* parent)
     : Base(std::move(source), password, std::move(header), parent)
-    , joinMode_(joinMode)
 {
 }
 
@@ -48,12 +47,13 @@ bool PackageBase::init()
     }
 
     headerBuffer_ = QSharedPointer<QBuffer>::create(&headerBytes_);
-    if (!openStage(*headerBuffer_, joinMode_))
+    // Unbuffered, so that a stage failing while Qt fills its buffer cannot leave stale bytes there.
+    if (!openStage(*headerBuffer_, ReadOnly | Unbuffered))
         return false;
     join_ = QSharedPointer<JoinStream>::create(QList<QSharedPointer<QIODevice>>(), nullptr);
     join_->addStream(headerBuffer_);
     join_->addStream(payload);
-    return openStage(*join_, joinMode_);
+    return openStage(*join_, ReadOnly | Unbuffered);
 }
 
 } // namespace ZRV::Stream::FileContainer

@@ -24,10 +24,8 @@ public:
     QByteArray iv() const override;
 
 protected:
-    // The header buffer and the join open with joinMode (with or without Qt's read buffer); the
-    // inner stages always open unbuffered.
     PackageBase(QSharedPointer<QIODevice> source, const QByteArray& password, std::unique_ptr<V1::Header> header,
-                OpenMode joinMode, QObject* parent);
+                QObject* parent);
 
     qint64 readData(char* data, qint64 maxSize) override;
     bool init() override;
@@ -39,7 +37,6 @@ protected:
     QSharedPointer<EncryptionStream> encryption_;
 
 private:
-    const OpenMode joinMode_;
     QSharedPointer<CompressionStream> compression_;
     QSharedPointer<QIODevice> headerBuffer_;
     QSharedPointer<JoinStream> join_;

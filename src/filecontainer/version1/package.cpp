@@ -9,12 +9,10 @@ using namespace ZRV::Core::Encryption;
 
 namespace ZRV::Stream::FileContainer::V1 {
 
-// The header buffer and the join keep Qt's read buffer, so the join's end counts what it holds.
 Package::Package(QSharedPointer<QIODevice> source, unsigned long long fileSize, Algorithm algorithm,
                  const QByteArray& password, bool useCompression, QObject* parent)
     : PackageBase(std::move(source), password,
-                  std::make_unique<Header>(algorithm, Key::randomSalt(), useCompression, fileSize, password), ReadOnly,
-                  parent)
+                  std::make_unique<Header>(algorithm, Key::randomSalt(), useCompression, fileSize, password), parent)
 {
 }
 

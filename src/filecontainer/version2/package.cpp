@@ -24,8 +24,7 @@ Package::Package(QSharedPointer<QIODevice> source, unsigned long long fileSize, 
                  const QByteArray& password, bool useCompression, const QByteArray& iv, const QByteArray& salt,
                  const QByteArray& encryptionKey, QObject* parent)
     : PackageBase(std::move(source), password,
-                  std::make_unique<Header>(algorithm, salt, useCompression, fileSize, password), ReadOnly | Unbuffered,
-                  parent)
+                  std::make_unique<Header>(algorithm, salt, useCompression, fileSize, password), parent)
     , iv_(iv)
     , encryptionKey_(encryptionKey)
     , salt_(salt)
