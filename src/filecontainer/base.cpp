@@ -2,14 +2,20 @@
 
 #include "core/exception/invaliddata.h"
 #include "core/zrvdebug.h"
+#include "filecontainer/version1/encryptioninfo.h"
+#include "filecontainer/version1/header.h"
 
 namespace ZRV::Stream::FileContainer {
 
-Base::Base(QSharedPointer<QIODevice> source, const QByteArray& password, QObject* parent)
+Base::Base(QSharedPointer<QIODevice> source, const QByteArray& password, std::unique_ptr<V1::Header> header,
+           QObject* parent)
     : IStreamRead(std::move(source), parent)
     , password_(password)
+    , header_(std::move(header))
 {
 }
+
+Base::~Base() = default;
 
 bool Base::isSequential() const
 {
@@ -39,6 +45,17 @@ qint64 Base::size() const
 bool Base::reset()
 {
     return true;
+}
+
+bool Base::useCompression() const
+{
+    return header_ && header_->compressionInfo();
+}
+
+bool Base::useEncryption() const
+{
+    const V1::EncryptionInfo* info = header_ ? header_->encryptionInfo() : nullptr;
+    return info && info->algorythm() != ZRV::Core::Encryption::NoEncryption;
 }
 
 bool Base::openStage(QIODevice& stage, OpenMode mode)

@@ -4,18 +4,27 @@
 
 #include <QByteArray>
 #include <functional>
+#include <memory>
 
 namespace ZRV::Stream::FileContainer {
 
-// Common ground of the container streams (packages and unpackages): a read-only sequential
-// stream whose open() opens the source and then has init() build the inner chain. A failed
-// init() leaves the stream closed; so does an exception out of it, which passes on to the caller.
+namespace V1 {
+class Header;
+}
+
+// Common ground of the container streams: a read-only sequential stream whose open() opens the
+// source and then has init() build the inner chain. A failed init() leaves the stream closed; so
+// does an exception out of it, which passes on to the caller. PackageBase and UnpackageBase build
+// the chains of the two directions; the version classes add their header and key handling.
 class Base : public IStreamRead
 {
     Q_OBJECT
 
 public:
-    Base(QSharedPointer<QIODevice> source, const QByteArray& password, QObject* parent);
+    // header: the container's header, or null for one still to be read.
+    Base(QSharedPointer<QIODevice> source, const QByteArray& password, std::unique_ptr<V1::Header> header,
+         QObject* parent);
+    ~Base() override;
 
     bool isSequential() const override;
     bool open(OpenMode mode) override;
@@ -26,8 +35,9 @@ public:
 
     // The payload IV; empty without encryption.
     virtual QByteArray iv() const = 0;
-    virtual bool useCompression() const = 0;
-    virtual bool useEncryption() const = 0;
+    // As the header records; false while an unpackage has read no header.
+    bool useCompression() const;
+    bool useEncryption() const;
 
 protected:
     // Builds and opens the inner streams over the open source; false (with the error string
@@ -50,6 +60,9 @@ protected:
     bool checkPosition(quint32 expected);
 
     const QByteArray password_;
+    // Every version's header is a version 1 header with more; each version class makes and reads
+    // headers of its own version only, so it may take this one as its own type.
+    std::unique_ptr<V1::Header> header_;
 };
 
 } // namespace ZRV::Stream::FileContainer

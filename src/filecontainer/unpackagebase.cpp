@@ -1,0 +1,75 @@
+#include "filecontainer/unpackagebase.h"
+
+#include "compression/decompressionstream.h"
+#include "core/encryption/key.h"
+#include "core/exception/invaliddata.h"
+#include "encryption/decryptionstream.h"
+#include "filecontainer/version1/header.h"
+
+namespace ZRV::Stream::FileContainer {
+
+UnpackageBase::UnpackageBase(QSharedPointer<QIODevice> source, const QByteArray& password, QObject* parent)
+    : Base(std::move(source), password, nullptr, parent)
+{
+}
+
+bool UnpackageBase::atEnd() const
+{
+    if (decompression_)
+        return decompression_->atEnd();
+    if (decryption_)
+        return decryption_->atEnd();
+    return IStreamRead::atEnd();
+}
+
+QByteArray UnpackageBase::iv() const
+{
+    return decryption_ ? decryption_->iv() : QByteArray();
+}
+
+unsigned long long UnpackageBase::realSize() const
+{
+    return header_ ? header_->fileSize() : 0;
+}
+
+qint64 UnpackageBase::readData(char* data, qint64 maxSize)
+{
+    if (decompression_)
+        return readStage(*decompression_, data, maxSize);
+    if (decryption_)
+        return readStage(*decryption_, data, maxSize);
+    return readStage(*source_, data, maxSize);
+}
+
+bool UnpackageBase::init()
+{
+    decryption_.reset();
+    decompression_.reset();
+
+    return readingHead([this] {
+        QDataStream stream(source_.data());
+        readHeader(stream);
+        if (stream.status() != QDataStream::Ok)
+            throw ZRV::Exception::InvalidData(tr("Container header is cut short"));
+        quint32 payloadStart = header_->getSize();
+        if (useEncryption() && !initDecryption(stream, payloadStart))
+            return refuse(errorString());
+        if (!checkPosition(payloadStart))
+            return false;
+        if (!useCompression())
+            return true;
+        decompression_ = QSharedPointer<DecompressionStream>::create(decryption_ ? decryption_ : source_,
+                                                                     ZRV::Core::Compression::Gzip, nullptr);
+        return openStage(*decompression_, ReadOnly) || refuse(errorString());
+    });
+}
+
+QByteArray UnpackageBase::readIv(QDataStream& stream, ZRV::Core::Encryption::Algorithm algorithm)
+{
+    QByteArray iv(ZRV::Core::Encryption::Key::ivLength(algorithm), '\0');
+    if (stream.readRawData(iv.data(), iv.size()) != iv.size())
+        throw ZRV::Exception::InvalidData(tr("Container ends inside the IV"));
+    return iv;
+}
+
+} // namespace ZRV::Stream::FileContainer
