@@ -8,7 +8,6 @@
 #include "stream/exception/erroroperation.h"
 #include "support/logcapture.h"
 #include "support/streamtesting.h"
-#include "support/testbytes.h"
 #include "support/trickledevice.h"
 
 #include <QBuffer>

@@ -30,6 +30,13 @@ inline QSharedPointer<QBuffer> bufferWith(const QByteArray& bytes)
     return buffer;
 }
 
+inline QSharedPointer<QBuffer> openBuffer(const QByteArray& bytes)
+{
+    auto buffer = bufferWith(bytes);
+    buffer->open(QIODevice::ReadOnly);
+    return buffer;
+}
+
 // Reads chunk bytes at a time until atEnd(), or until a read yields nothing; notes each read's size.
 inline QByteArray readUntilAtEnd(QIODevice& device, qint64 chunk, QList<qint64>* readSizes = nullptr)
 {
