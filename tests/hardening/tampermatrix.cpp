@@ -71,26 +71,6 @@ void TamperMatrix::tryVariant(int file, const QByteArray& variant, const QString
     }
 }
 
-int TamperMatrix::tried() const
-{
-    return tried_;
-}
-
-int TamperMatrix::count(Verdict verdict) const
-{
-    return counts_.value(verdict);
-}
-
-int TamperMatrix::readAsOriginal() const
-{
-    return readAsOriginal_;
-}
-
-const QStringList& TamperMatrix::accepted() const
-{
-    return accepted_;
-}
-
 namespace {
 
 // "3-5, 9" for the sorted offsets 3 4 5 9 (each listed once whatever the number of masks).
@@ -115,9 +95,9 @@ QString TamperMatrix::report() const
 {
     QString text;
     QTextStream out(&text);
-    out << name_ << ": " << tried_ << " variants tried; refused at open " << count(RefusedAtOpen)
-        << ", thrown while reading " << count(ThrownWhileReading) << ", validate() false "
-        << count(FailedValidation) << ", read back as the original " << readAsOriginal_
+    out << name_ << ": " << tried_ << " variants tried; refused at open " << counts_.value(RefusedAtOpen)
+        << ", thrown while reading " << counts_.value(ThrownWhileReading) << ", validate() false "
+        << counts_.value(FailedValidation) << ", read back as the original " << readAsOriginal_
         << ", changed data accepted " << accepted_.size() << "\n";
     for (auto it = ignoredOffsets_.cbegin(); it != ignoredOffsets_.cend(); ++it)
         out << "  ignored bytes of " << it.key() << ": " << ranges(it.value()) << "\n";
