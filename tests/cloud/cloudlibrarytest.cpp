@@ -73,24 +73,15 @@ TEST(OperationManager, runsFourThreadsByDefaultAndAtLeastOne)
     manager.setThreadCount(4);
 }
 
-class CloudLibrary : public ProviderTest
-{
-protected:
-    void SetUp() override
-    {
-        ProviderTest::SetUp();
-        object_ = objectBytes(ObjectSize);
-        put("object", object_);
-    }
-    QByteArray object_;
-};
+using CloudLibrary = ProviderTest;
 
 TEST_P(CloudLibrary, downloadsWholeObjectsAndRanges)
 {
+    const QByteArray object = putRandom("object", ObjectSize);
     const struct { quint64 offset; qint64 length; QByteArray expected; } rows[] = {
-        {0, -1, object_},
-        {1000, 99, object_.mid(1000, 100)},
-        {ObjectSize - 10, 99, object_.right(10)},
+        {0, -1, object},
+        {1000, 99, object.mid(1000, 100)},
+        {ObjectSize - 10, 99, object.right(10)},
         {ObjectSize + 5, 99, QByteArray()},
     };
     for (const auto& row : rows) {
@@ -108,7 +99,8 @@ TEST_P(CloudLibrary, downloadsWholeObjectsAndRanges)
 TEST_P(CloudLibrary, removeStopsWritingAndFreesTheWorker)
 {
     OperationManager::instance().setThreadCount(1);
-    put("big", objectBytes(8 << 20));
+    const QByteArray object = putRandom("object", ObjectSize);
+    putRandom("big", 8 << 20);
     Download stopped;
     ASSERT_TRUE(stopped.start(config(4096, "/slow"), "big"));
     ASSERT_TRUE(waitFor([&] { return stopped.target.size() > 0; }));
@@ -119,7 +111,7 @@ TEST_P(CloudLibrary, removeStopsWritingAndFreesTheWorker)
     Download next;
     ASSERT_TRUE(next.start(config(), "object"));
     EXPECT_TRUE(next.waitFinished());
-    EXPECT_EQ(next.target.data(), object_);
+    EXPECT_EQ(next.target.data(), object);
     EXPECT_EQ(stopped.target.size(), written);
     EXPECT_EQ(stopped.finishedCount, 0);
     OperationManager::instance().setThreadCount(4);
@@ -127,6 +119,7 @@ TEST_P(CloudLibrary, removeStopsWritingAndFreesTheWorker)
 
 TEST_P(CloudLibrary, looksUpObjectSizes)
 {
+    putRandom("object", ObjectSize);
     put("empty", QByteArray());
     QDir(store_.path()).mkdir("folder");
     const struct { const char* path; qint64 size; } rows[] = {

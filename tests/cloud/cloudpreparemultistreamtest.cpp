@@ -45,8 +45,7 @@ TEST_F(HttpTest, multiStreamDownloadsEachPartWithItsOwnRange)
     };
     for (const auto& row : rows) {
         const QString name = QString::number(row.size);
-        const QByteArray object = objectBytes(qint64(row.size));
-        put(name, object);
+        const QByteArray object = putRandom(name, qint64(row.size));
         CloudPrepareMultiStream stream(config(), name, row.size, QString(), 10 * MiB, nullptr);
         ASSERT_TRUE(openReady(stream));
         ASSERT_TRUE(waitFor([&] { return nginx_->rangesRequested("/" + name).size() == row.ranges.size(); }));
@@ -61,8 +60,7 @@ TEST_F(HttpTest, multiStreamRetriesOnlyTheFailedPart)
 {
     // One transfer at a time, the failing part last: the others are recorded before it fails.
     OperationManager::instance().setThreadCount(1);
-    const QByteArray object = objectBytes(25 * MiB);
-    put("object", object);
+    const QByteArray object = putRandom("object", 25 * MiB);
     nginx_->flagFailing("bytes=20971520-26214400", true);
     CloudPrepareMultiStream stream(config(0, "/flaky"), "object", 25 * MiB, QString(), 10 * MiB, nullptr);
     LogCapture log;
@@ -87,8 +85,7 @@ using MultiStream = ProviderTest;
 
 TEST_P(MultiStream, answersSizeBeforeReadyAndReadsAcrossAPartBoundary)
 {
-    const QByteArray object = objectBytes(12 * MiB);
-    put("object", object);
+    const QByteArray object = putRandom("object", 12 * MiB);
     CloudPrepareMultiStream stream(config(), "object", 12 * MiB, QString(), 10 * MiB, nullptr);
     ASSERT_TRUE(stream.open(QIODevice::ReadOnly));
     EXPECT_EQ(stream.size(), qint64(12 * MiB));
@@ -106,7 +103,7 @@ TEST_P(MultiStream, answersSizeBeforeReadyAndReadsAcrossAPartBoundary)
 
 TEST_P(MultiStream, objectShorterThanStatedFailsWhereAPartFileEnds)
 {
-    put("object", objectBytes(15 * MiB));
+    putRandom("object", 15 * MiB);
     CloudPrepareMultiStream stream(config(), "object", 20 * MiB, QString(), 10 * MiB, nullptr);
     ASSERT_TRUE(openReady(stream));
     ASSERT_TRUE(stream.seek(15 * MiB));

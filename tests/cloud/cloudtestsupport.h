@@ -1,6 +1,7 @@
 #pragma once
 
 #include "nginxserver.h"
+#include "support/testbytes.h"
 
 #include <QCoreApplication>
 #include <QMap>
@@ -14,9 +15,6 @@
 #include <tuple>
 
 using CloudConfig = QMap<QString, QVariant>;
-
-// Bytes that differ from one position to the next, so that a misplaced byte shows.
-QByteArray objectBytes(qint64 size);
 
 // Runs the event loop until `condition` holds or `msecs` have passed; returns the condition.
 bool waitFor(const std::function<bool()>& condition, int msecs = 30000);
@@ -42,7 +40,8 @@ std::optional<bool> waitInAnotherThread(const std::shared_ptr<QIODevice>& stream
 enum class Transport { Local, Http };
 
 // Base of the tests that run against a provider: a local store and, for Http, an nginx in front of
-// it, started in SetUp (the test is skipped only when nginx is not installed).
+// it, started in SetUp (the test is skipped only when nginx is not installed). Prepare streams keep
+// their files in files_.
 template <typename Param>
 class BackendTest : public ::testing::TestWithParam<Param>
 {
@@ -69,9 +68,17 @@ protected:
                                               : cloudConfig("local", store_.path(), chunkSize);
     }
     void put(const QString& name, const QByteArray& bytes) { putObject(store_, name, bytes); }
+    // Stores `size` random bytes as object `name` and returns them.
+    QByteArray putRandom(const QString& name, qint64 size)
+    {
+        const QByteArray bytes = randomBytes(int(size));
+        put(name, bytes);
+        return bytes;
+    }
 
     QTemporaryDir store_;
     std::unique_ptr<NginxServer> nginx_;
+    QTemporaryDir files_;
 };
 
 // For tests that run once per provider.
@@ -88,19 +95,14 @@ protected:
     Transport transport() const override { return Transport::Http; }
 };
 
-inline std::string transportName(Transport transport)
+inline void PrintTo(Transport transport, std::ostream* out)
 {
-    return transport == Transport::Local ? "local" : "http";
+    *out << (transport == Transport::Local ? "local" : "http");
 }
 
 inline std::string transportParamName(const ::testing::TestParamInfo<Transport>& info)
 {
-    return transportName(info.param);
-}
-
-inline void PrintTo(Transport transport, std::ostream* out)
-{
-    *out << transportName(transport);
+    return ::testing::PrintToString(info.param);
 }
 
 enum class Kind { Simple, PrepareSimple, PrepareMulti };
@@ -115,9 +117,7 @@ protected:
     Kind kind() const { return std::get<0>(GetParam()); }
     Transport transport() const override { return std::get<1>(GetParam()); }
 
-    // A stream of the test's kind over the object `path` of `size` bytes; prepare streams keep their
-    // files in files_. A multi-part stream cuts the object into parts of the smallest size.
+    // A stream of the test's kind over the object `path` of `size` bytes. A multi-part stream cuts
+    // the object into parts of the smallest size.
     QSharedPointer<QIODevice> make(const CloudConfig& config, const QString& path, qint64 size) const;
-
-    QTemporaryDir files_;
 };
