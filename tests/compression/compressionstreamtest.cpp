@@ -1,10 +1,10 @@
 #include "compression/compressionstream.h"
 #include "compression/decompressionstream.h"
+#include "support/externaltool.h"
 #include "support/logcapture.h"
 #include "support/testbytes.h"
 #include "support/trickledevice.h"
 
-#include <QProcess>
 #include <QTemporaryFile>
 #include <gtest/gtest.h>
 
@@ -29,16 +29,13 @@ QByteArray pass(const QByteArray& input, Algorithm algorithm, qint64 chunk = 100
     return output;
 }
 
-// Runs the gzip command over a file holding input and returns what it prints.
+// Runs the gzip command over a file holding input (so that it records a file name) and returns
+// what it prints.
 QByteArray gzipCommand(const QStringList& arguments, const QByteArray& input)
 {
     QTemporaryFile file;
     EXPECT_TRUE(file.open() && file.write(input) == input.size() && file.flush());
-    QProcess gzip;
-    gzip.start("gzip", arguments + QStringList{"-c", file.fileName()});
-    EXPECT_TRUE(gzip.waitForFinished(60000));
-    EXPECT_EQ(gzip.exitCode(), 0) << gzip.readAllStandardError().constData();
-    return gzip.readAllStandardOutput();
+    return runTool("gzip", arguments + QStringList{"-c", file.fileName()});
 }
 
 struct RoundTrip { Algorithm algorithm; const char* sizeName; int size; bool compressible; };

@@ -1,3 +1,4 @@
+#include "support/externaltool.h"
 #include "support/logcapture.h"
 #include "support/streamtesting.h"
 #include "support/trickledevice.h"
@@ -8,7 +9,6 @@
 #include "encryption/encryptionstream.h"
 #include "stream/exception/erroroperation.h"
 
-#include <QProcess>
 #include <stdexcept>
 
 using namespace ZRV::Core::Encryption;
@@ -128,16 +128,11 @@ TEST(CipherStreams, engineFailuresBecomeErrorOperation)
 // Ties the format to a tool nobody here wrote; an odd length exercises a partial padding block.
 TEST(CipherStreams, aes256MatchesOpensslEnc)
 {
-    const QByteArray plain = randomBytes(100003);
-    QProcess openssl;
-    openssl.start("openssl", {"enc", "-aes-256-cbc", "-K", Aes256Key.toHex(), "-iv", Aes256Iv.toHex()});
-    if (!openssl.waitForStarted(10000))
+    if (!installed("openssl"))
         GTEST_SKIP() << "openssl is not installed";
-    openssl.write(plain);
-    openssl.closeWriteChannel();
-    ASSERT_TRUE(openssl.waitForFinished(30000));
-    const QByteArray expected = openssl.readAllStandardOutput();
-    ASSERT_EQ(openssl.exitCode(), 0) << openssl.readAllStandardError().toStdString();
+    const QByteArray plain = randomBytes(100003);
+    const QByteArray expected =
+        runTool("openssl", {"enc", "-aes-256-cbc", "-K", Aes256Key.toHex(), "-iv", Aes256Iv.toHex()}, plain);
 
     EXPECT_EQ(encrypt(plain), expected);
     DecryptionStream decryption(openBuffer(expected), Aes256, Aes256Key, Aes256Iv, AllData, nullptr);
