@@ -8,7 +8,6 @@
 
 #include <QSet>
 #include <QVariant>
-#include <QtEndian>
 #include <gtest/gtest.h>
 
 // Block-level backups and restores over in-memory maps and data streams.
@@ -148,13 +147,6 @@ inline QByteArray restore(const QList<Revision>& chain, const Revision& revision
         EXPECT_EQ(stream->errorString(), error.message());
     }
     return result;
-}
-
-template <typename T>
-QByteArray patched(QByteArray bytes, int offset, T value)
-{
-    qToLittleEndian(value, bytes.data() + offset);
-    return bytes;
 }
 
 } // namespace ChainFixture

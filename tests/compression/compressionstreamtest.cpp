@@ -124,9 +124,8 @@ TEST(CompressionStreams, corruptGzipEndsTheOutputEarlyWithoutAnError)
         {"truncatedInHalf", -1, size / 2, true}, {"crcFirstByte", size - 8, size, false},
         {"truncatedInsideCrc", -1, size - 6, false}};
     for (const auto& row : rows) {
-        QByteArray damaged = compressed.left(row.keptBytes);
-        if (row.flippedByte >= 0)
-            damaged[row.flippedByte] = char(damaged[row.flippedByte] ^ 0x55);
+        const QByteArray kept = compressed.left(row.keptBytes);
+        const QByteArray damaged = row.flippedByte < 0 ? kept : flipped(kept, row.flippedByte, 0x55);
         DecompressionStream stream(bufferWith(damaged), Gzip);
         ASSERT_TRUE(stream.open(QIODevice::ReadOnly));
 

@@ -55,11 +55,8 @@ TEST(HmacStreams, outStreamPassesThePayloadAndChecksTheTrailer)
         }
     }
     const QByteArray sealed = seal(randomBytes(57));
-    for (int i = 0; i < sealed.size(); ++i) {
-        QByteArray changed = sealed;
-        changed[i] = char(changed[i] ^ 0x04);
-        EXPECT_FALSE(unseal(changed).second) << "byte " << i;
-    }
+    for (int i = 0; i < sealed.size(); ++i)
+        EXPECT_FALSE(unseal(flipped(sealed, i, 0x04)).second) << "byte " << i;
     for (int length : {0, 31})
         EXPECT_EQ(unseal(sealed.left(length)), std::make_pair(QByteArray(), false)) << length;
 }

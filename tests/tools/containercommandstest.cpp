@@ -57,9 +57,7 @@ TEST_F(ContainerCommands, streamsThroughPipes)
     EXPECT_EQ(fields["kdfIterations"].toInt(), 600000);
 
     // Data already written to standard output cannot be taken back: the exit code says it was bad.
-    QByteArray badTrailer = pack.out;
-    badTrailer[badTrailer.size() - 1] = char(badTrailer[badTrailer.size() - 1] ^ 1);
-    EXPECT_EQ(runZrv({"unpack", "-", "-"}, "secret", badTrailer).exitCode, 1);
+    EXPECT_EQ(runZrv({"unpack", "-", "-"}, "secret", flipped(pack.out, pack.out.size() - 1)).exitCode, 1);
 }
 
 TEST_F(ContainerCommands, refusesDamageAndLeavesNoOutput)
@@ -76,9 +74,7 @@ TEST_F(ContainerCommands, refusesDamageAndLeavesNoOutput)
         write("cut", box.left(box.size() - 40));
         EXPECT_EQ(runZrv({"unpack", path("cut"), path("out")}).exitCode, 1) << "format " << format;
 
-        QByteArray flipped = box;
-        flipped[flipped.size() / 2] = char(flipped[flipped.size() / 2] ^ 0x20);
-        write("flipped", flipped);
+        write("flipped", flipped(box, box.size() / 2, 0x20));
         EXPECT_EQ(runZrv({"unpack", path("flipped"), path("out")}).exitCode, 1) << "format " << format;
         EXPECT_EQ(runZrv({"verify", path("flipped")}).exitCode, 1);
         EXPECT_EQ(runZrv({"verify", "-q", path("box")}).exitCode, 0);
