@@ -34,9 +34,7 @@ const KnownAnswer KnownAnswers[] = {
      "7401ce1eab6d003caff84bf47b36cc2154f0238f9ffecd8f6acf118392b45581dcb0d2607c9dd8a3"},
 };
 
-class CbcKnownAnswer : public testing::TestWithParam<KnownAnswer>
-{
-};
+using CbcKnownAnswer = testing::TestWithParam<KnownAnswer>;
 
 } // namespace
 

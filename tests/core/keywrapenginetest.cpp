@@ -47,9 +47,7 @@ QByteArray expectedWrap(const WrapCase& c, const QByteArray& key, const QByteArr
     return wrapped;
 }
 
-class KeyWrapEngineCipher : public testing::TestWithParam<WrapCase>
-{
-};
+using KeyWrapEngineCipher = testing::TestWithParam<WrapCase>;
 
 } // namespace
 
