@@ -91,10 +91,20 @@ std::optional<bool> waitInAnotherThread(const std::shared_ptr<QIODevice>& stream
     return *result == 1;
 }
 
+void PrintTo(Transport transport, std::ostream* out)
+{
+    *out << (transport == Transport::Local ? "local" : "http");
+}
+
 void PrintTo(Kind kind, std::ostream* out)
 {
     static const char* const names[] = {"simple", "prepareSimple", "prepareMulti"};
     *out << names[int(kind)];
+}
+
+std::string transportParamName(const ::testing::TestParamInfo<Transport>& info)
+{
+    return ::testing::PrintToString(info.param);
 }
 
 std::string kindName(const ::testing::TestParamInfo<std::tuple<Kind, Transport>>& info)
@@ -105,7 +115,7 @@ std::string kindName(const ::testing::TestParamInfo<std::tuple<Kind, Transport>>
 QSharedPointer<QIODevice> KindTest::make(const CloudConfig& config, const QString& path, qint64 size) const
 {
     const QString fileTemplate = files_.filePath("part-XXXXXX");
-    switch (kind()) {
+    switch (std::get<0>(GetParam())) {
     case Kind::Simple:
         return QSharedPointer<CloudSimpleStream>::create(config, path, size, nullptr);
     case Kind::PrepareSimple:
