@@ -8,7 +8,6 @@
 
 #include <QSet>
 #include <QVariant>
-#include <QtEndian>
 #include <gtest/gtest.h>
 
 // Block-level backups and restores over in-memory maps and data streams.
@@ -121,16 +120,14 @@ inline Revision backup(const Settings& settings, const QByteArray& source, const
 inline QByteArray restore(const QList<Revision>& chain, const Revision& revision, const QByteArray& password,
                           bool sequential = false, QString* failure = nullptr, qint64 readSize = 4096)
 {
-    QMap<unsigned int, QByteArray> data;
-    for (const Revision& stored : chain)
-        data[stored.number] = stored.data;
-    QMap<unsigned int, QByteArray> named;
-    for (const MapStream::Data& record : sequential ? records(revision.map) : QList<MapStream::Data>())
-        if (record.isUsed())
-            named[record.revision()] += data.value(record.revision()).mid(int(record.offset()), int(record.length()));
     QMap<unsigned int, QSharedPointer<QIODevice>> devices;
-    for (auto it = data.cbegin(); it != data.cend(); ++it)
-        devices.insert(it.key(), bufferWith(sequential ? named.value(it.key()) : it.value()));
+    for (const Revision& stored : chain) {
+        QByteArray named;
+        for (const MapStream::Data& record : sequential ? records(revision.map) : QList<MapStream::Data>())
+            if (record.isUsed() && record.revision() == stored.number)
+                named += stored.data.mid(int(record.offset()), int(record.length()));
+        devices.insert(stored.number, bufferWith(sequential ? named : stored.data));
+    }
 
     auto map = QSharedPointer<MapStream>::create(bufferWith(revision.map), 0, nullptr);
     QSharedPointer<RevisionStream> stream(
@@ -148,13 +145,6 @@ inline QByteArray restore(const QList<Revision>& chain, const Revision& revision
         EXPECT_EQ(stream->errorString(), error.message());
     }
     return result;
-}
-
-template <typename T>
-QByteArray patched(QByteArray bytes, int offset, T value)
-{
-    qToLittleEndian(value, bytes.data() + offset);
-    return bytes;
 }
 
 } // namespace ChainFixture

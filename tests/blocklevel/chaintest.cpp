@@ -43,9 +43,7 @@ int storedBlocks(const Revision& revision)
 
 using ChainCase = std::tuple<Variant, Compression::Algorithm, Encryption::Algorithm>;
 
-class Chain : public testing::TestWithParam<ChainCase>
-{
-};
+using Chain = testing::TestWithParam<ChainCase>;
 
 } // namespace
 
@@ -109,9 +107,6 @@ INSTANTIATE_TEST_SUITE_P(
                      testing::Values(Encryption::NoEncryption, Encryption::Aes128, Encryption::Aes192,
                                      Encryption::Aes256)),
     [](const testing::TestParamInfo<ChainCase>& info) {
-        return QString("%1_compression%2_encryption%3")
-            .arg(std::get<0>(info.param) == Variant::Ibb ? "Ibb" : "File")
-            .arg(std::get<1>(info.param))
-            .arg(std::get<2>(info.param))
-            .toStdString();
+        return QString("%1_compression%2_encryption%3").arg(std::get<0>(info.param) == Variant::Ibb ? "Ibb" : "File")
+            .arg(std::get<1>(info.param)).arg(std::get<2>(info.param)).toStdString();
     });

@@ -50,8 +50,7 @@ TEST(RevisionStream, damagedStoredBlockIsNeverRestored)
         const MapStream::Data second = records(chain[0].map)[1];
         // Inside the payload (not a gzip trailer), and inside the first cipher block so that the
         // padding stays valid and the tag check is what fails.
-        const int damaged = int(second.offset() + qMin(20u, second.length() / 2));
-        chain[0].data[damaged] = char(chain[0].data[damaged] ^ 0x20);
+        chain[0].data = flipped(chain[0].data, int(second.offset() + qMin(20u, second.length() / 2)), 0x20);
         for (bool sequential : {false, true}) {
             QString failure;
             EXPECT_EQ(restore(chain, chain[0], "secret", sequential, &failure), QByteArray());

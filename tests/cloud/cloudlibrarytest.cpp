@@ -73,25 +73,16 @@ TEST(OperationManager, runsFourThreadsByDefaultAndAtLeastOne)
     manager.setThreadCount(4);
 }
 
-class CloudLibrary : public ProviderTest
-{
-protected:
-    void SetUp() override
-    {
-        ProviderTest::SetUp();
-        object_ = objectBytes(ObjectSize);
-        put("object", object_);
-    }
-    QByteArray object_;
-};
+using CloudLibrary = ProviderTest;
 
 TEST_P(CloudLibrary, downloadsWholeObjectsAndRanges)
 {
+    const QByteArray object = putRandom("object", ObjectSize);
     put("empty", QByteArray());
     const struct { const char* path; quint64 offset; qint64 length; QByteArray expected; } rows[] = {
-        {"object", 0, -1, object_},
-        {"object", 1000, 99, object_.mid(1000, 100)},
-        {"object", ObjectSize - 10, 99, object_.right(10)},
+        {"object", 0, -1, object},
+        {"object", 1000, 99, object.mid(1000, 100)},
+        {"object", ObjectSize - 10, 99, object.right(10)},
         {"object", ObjectSize + 5, 99, QByteArray()},
         {"empty", 0, 99, QByteArray()},
     };
@@ -110,7 +101,8 @@ TEST_P(CloudLibrary, downloadsWholeObjectsAndRanges)
 TEST_P(CloudLibrary, removeStopsWritingAndFreesTheWorker)
 {
     OperationManager::instance().setThreadCount(1);
-    put("big", objectBytes(8 << 20));
+    const QByteArray object = putRandom("object", ObjectSize);
+    putRandom("big", 8 << 20);
     Download stopped;
     ASSERT_TRUE(stopped.start(config(4096, "/slow"), "big"));
     ASSERT_TRUE(waitFor([&] { return stopped.target.size() > 0; }));
@@ -121,7 +113,7 @@ TEST_P(CloudLibrary, removeStopsWritingAndFreesTheWorker)
     Download next;
     ASSERT_TRUE(next.start(config(), "object"));
     EXPECT_TRUE(next.waitFinished());
-    EXPECT_EQ(next.target.data(), object_);
+    EXPECT_EQ(next.target.data(), object);
     EXPECT_EQ(stopped.target.size(), written);
     EXPECT_EQ(stopped.finishedCount, 0);
     OperationManager::instance().setThreadCount(4);
@@ -129,6 +121,7 @@ TEST_P(CloudLibrary, removeStopsWritingAndFreesTheWorker)
 
 TEST_P(CloudLibrary, looksUpObjectSizes)
 {
+    putRandom("object", ObjectSize);
     put("empty", QByteArray());
     QDir(store_.path()).mkdir("folder");
     const struct { const char* path; qint64 size; } rows[] = {

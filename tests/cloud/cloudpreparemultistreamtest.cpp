@@ -37,32 +37,24 @@ TEST(CloudPrepareMultiStream, choosesThePartSize)
     OperationManager::instance().setThreadCount(4);
 }
 
+// An object of whole parts asks for no empty last part; the retry test below checks a short one.
 TEST_F(HttpTest, multiStreamDownloadsEachPartWithItsOwnRange)
 {
-    const struct { quint64 size; QStringList ranges; } rows[] = {
-        {25 * MiB, {"bytes=0-10485759", "bytes=10485760-20971519", "bytes=20971520-26214400"}},
-        {20 * MiB, {"bytes=0-10485759", "bytes=10485760-20971519"}},
-    };
-    for (const auto& row : rows) {
-        const QString name = QString::number(row.size);
-        const QByteArray object = objectBytes(qint64(row.size));
-        put(name, object);
-        CloudPrepareMultiStream stream(config(), name, row.size, QString(), 10 * MiB, nullptr);
-        ASSERT_TRUE(openReady(stream));
-        ASSERT_TRUE(waitFor([&] { return nginx_->rangesRequested("/" + name).size() == row.ranges.size(); }));
-        QStringList ranges = nginx_->rangesRequested("/" + name);
-        ranges.sort();
-        EXPECT_EQ(ranges, row.ranges);
-        EXPECT_EQ(stream.readAll(), object);
-    }
+    const QByteArray object = putRandom("object", 20 * MiB);
+    CloudPrepareMultiStream stream(config(), "object", 20 * MiB, QString(), 10 * MiB, nullptr);
+    ASSERT_TRUE(openReady(stream));
+    ASSERT_TRUE(waitFor([&] { return nginx_->rangesRequested("/object").size() == 2; }));
+    QStringList ranges = nginx_->rangesRequested("/object");
+    ranges.sort();
+    EXPECT_EQ(ranges, QStringList({"bytes=0-10485759", "bytes=10485760-20971519"}));
+    EXPECT_EQ(stream.readAll(), object);
 }
 
 TEST_F(HttpTest, multiStreamRetriesOnlyTheFailedPart)
 {
     // One transfer at a time, the failing part last: the others are recorded before it fails.
     OperationManager::instance().setThreadCount(1);
-    const QByteArray object = objectBytes(25 * MiB);
-    put("object", object);
+    const QByteArray object = putRandom("object", 25 * MiB);
     nginx_->flagFailing("bytes=20971520-26214400", true);
     CloudPrepareMultiStream stream(config(0, "/flaky"), "object", 25 * MiB, QString(), 10 * MiB, nullptr);
     LogCapture log;
@@ -87,8 +79,7 @@ using MultiStream = ProviderTest;
 
 TEST_P(MultiStream, answersSizeBeforeReadyAndReadsAcrossAPartBoundary)
 {
-    const QByteArray object = objectBytes(12 * MiB);
-    put("object", object);
+    const QByteArray object = putRandom("object", 12 * MiB);
     CloudPrepareMultiStream stream(config(), "object", 12 * MiB, QString(), 10 * MiB, nullptr);
     ASSERT_TRUE(stream.open(QIODevice::ReadOnly));
     EXPECT_EQ(stream.size(), qint64(12 * MiB));
@@ -106,7 +97,7 @@ TEST_P(MultiStream, answersSizeBeforeReadyAndReadsAcrossAPartBoundary)
 
 TEST_P(MultiStream, objectShorterThanStatedFailsWhereAPartFileEnds)
 {
-    put("object", objectBytes(15 * MiB));
+    putRandom("object", 15 * MiB);
     CloudPrepareMultiStream stream(config(), "object", 20 * MiB, QString(), 10 * MiB, nullptr);
     ASSERT_TRUE(openReady(stream));
     ASSERT_TRUE(stream.seek(15 * MiB));

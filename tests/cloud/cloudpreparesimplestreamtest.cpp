@@ -6,29 +6,14 @@
 
 using namespace ZRV::Stream::Cloud;
 
-namespace {
-
-class PrepareSimple : public ProviderTest
-{
-protected:
-    void SetUp() override
-    {
-        ProviderTest::SetUp();
-        object_ = objectBytes(200000);
-        put("object", object_);
-    }
-    QString fileTemplate() const { return files_.filePath("download-XXXXXX"); }
-
-    QByteArray object_;
-    QTemporaryDir files_;
-};
-
-} // namespace
+using PrepareSimple = ProviderTest;
 
 TEST_P(PrepareSimple, refusesPositionsUntilReadyAndWaitsInAnotherThread)
 {
+    const QByteArray object = putRandom("object", 200000);
     // The stated size only reserves space; size() is what arrived.
-    auto shared = std::make_shared<CloudPrepareSimpleStream>(config(), "object", 250000, fileTemplate(), nullptr);
+    auto shared = std::make_shared<CloudPrepareSimpleStream>(config(), "object", 250000,
+                                                             files_.filePath("download-XXXXXX"), nullptr);
     CloudPrepareSimpleStream& stream = *shared;
     ASSERT_TRUE(stream.open(QIODevice::ReadOnly));
     EXPECT_FALSE(stream.open(QIODevice::ReadOnly)) << "the file is kept";
@@ -48,13 +33,14 @@ TEST_P(PrepareSimple, refusesPositionsUntilReadyAndWaitsInAnotherThread)
     EXPECT_EQ(waitInAnotherThread(shared, -1), std::optional<bool>(true));
     EXPECT_TRUE(stream.waitForReadyRead(0));
     EXPECT_EQ(stream.size(), 200000);
-    EXPECT_EQ(stream.readAll(), object_);
+    EXPECT_EQ(stream.readAll(), object);
     EXPECT_TRUE(stream.atEnd());
 }
 
 TEST_P(PrepareSimple, failedDownloadClosesTheStreamAndMayBeRetried)
 {
-    auto shared = std::make_shared<CloudPrepareSimpleStream>(config(), "late", 200000, fileTemplate(), nullptr);
+    auto shared = std::make_shared<CloudPrepareSimpleStream>(config(), "late", 200000,
+                                                             files_.filePath("download-XXXXXX"), nullptr);
     CloudPrepareSimpleStream& stream = *shared;
     LogCapture log;
     ASSERT_TRUE(stream.open(QIODevice::ReadOnly));
@@ -68,10 +54,10 @@ TEST_P(PrepareSimple, failedDownloadClosesTheStreamAndMayBeRetried)
     EXPECT_FALSE(stream.waitForReadyRead(0));
     EXPECT_TRUE(log.contains(QtWarningMsg, "ICloudPrepareStream::waitForReadyRead() is not allowed. stream not open"));
 
-    put("late", object_);
+    const QByteArray object = putRandom("late", 200000);
     ASSERT_TRUE(stream.open(QIODevice::ReadOnly));
     ASSERT_TRUE(waitFor([&] { return stream.readyToRead(); }));
-    EXPECT_EQ(stream.readAll(), object_);
+    EXPECT_EQ(stream.readAll(), object);
 }
 
 INSTANTIATE_TEST_SUITE_P(Providers, PrepareSimple, ::testing::Values(Transport::Local, Transport::Http),

@@ -17,19 +17,6 @@
 using namespace ZRV::Cloud;
 using namespace ZRV::Stream::Cloud;
 
-QByteArray objectBytes(qint64 size)
-{
-    QByteArray bytes(int(size), Qt::Uninitialized);
-    quint32 state = 2463534242u;
-    for (qint64 index = 0; index < size; ++index) {
-        state ^= state << 13;
-        state ^= state >> 17;
-        state ^= state << 5;
-        bytes[int(index)] = char(state);
-    }
-    return bytes;
-}
-
 bool waitFor(const std::function<bool()>& condition, int msecs)
 {
     const QDeadlineTimer deadline(msecs);
@@ -104,21 +91,31 @@ std::optional<bool> waitInAnotherThread(const std::shared_ptr<QIODevice>& stream
     return *result == 1;
 }
 
+void PrintTo(Transport transport, std::ostream* out)
+{
+    *out << (transport == Transport::Local ? "local" : "http");
+}
+
 void PrintTo(Kind kind, std::ostream* out)
 {
     static const char* const names[] = {"simple", "prepareSimple", "prepareMulti"};
     *out << names[int(kind)];
 }
 
+std::string transportParamName(const ::testing::TestParamInfo<Transport>& info)
+{
+    return ::testing::PrintToString(info.param);
+}
+
 std::string kindName(const ::testing::TestParamInfo<std::tuple<Kind, Transport>>& info)
 {
-    return ::testing::PrintToString(std::get<0>(info.param)) + "_" + transportName(std::get<1>(info.param));
+    return ::testing::PrintToString(std::get<0>(info.param)) + "_" + ::testing::PrintToString(std::get<1>(info.param));
 }
 
 QSharedPointer<QIODevice> KindTest::make(const CloudConfig& config, const QString& path, qint64 size) const
 {
     const QString fileTemplate = files_.filePath("part-XXXXXX");
-    switch (kind()) {
+    switch (std::get<0>(GetParam())) {
     case Kind::Simple:
         return QSharedPointer<CloudSimpleStream>::create(config, path, size, nullptr);
     case Kind::PrepareSimple:

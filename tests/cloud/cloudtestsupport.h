@@ -1,6 +1,7 @@
 #pragma once
 
 #include "nginxserver.h"
+#include "support/testbytes.h"
 
 #include <QCoreApplication>
 #include <QMap>
@@ -14,9 +15,6 @@
 #include <tuple>
 
 using CloudConfig = QMap<QString, QVariant>;
-
-// Bytes that differ from one position to the next, so that a misplaced byte shows.
-QByteArray objectBytes(qint64 size);
 
 // Runs the event loop until `condition` holds or `msecs` have passed; returns the condition.
 bool waitFor(const std::function<bool()>& condition, int msecs = 30000);
@@ -40,18 +38,25 @@ bool openReady(QIODevice& stream);
 std::optional<bool> waitInAnotherThread(const std::shared_ptr<QIODevice>& stream, int msecs);
 
 enum class Transport { Local, Http };
+enum class Kind { Simple, PrepareSimple, PrepareMulti };
+
+void PrintTo(Transport transport, std::ostream* out);
+void PrintTo(Kind kind, std::ostream* out);
+// Test name suffixes such as "http" and "prepareSimple_http".
+std::string transportParamName(const ::testing::TestParamInfo<Transport>& info);
+std::string kindName(const ::testing::TestParamInfo<std::tuple<Kind, Transport>>& info);
 
 // Base of the tests that run against a provider: a local store and, for Http, an nginx in front of
-// it, started in SetUp (the test is skipped only when nginx is not installed).
-template <typename Param>
-class BackendTest : public ::testing::TestWithParam<Param>
+// it, started in SetUp (the test is skipped only when nginx is not installed). Prepare streams keep
+// their files in files_.
+class BackendTest : public ::testing::Test
 {
 protected:
-    virtual Transport transport() const = 0;
+    explicit BackendTest(Transport transport) : transport_(transport) {}
 
     void SetUp() override
     {
-        if (transport() != Transport::Http)
+        if (transport_ != Transport::Http)
             return;
         if (NginxServer::executable().isEmpty())
             GTEST_SKIP() << "nginx is not installed";
@@ -65,59 +70,45 @@ protected:
     // `location` ("/slow", "/flaky", ...) applies to Http only.
     CloudConfig config(qint64 chunkSize = 0, const QString& location = QString()) const
     {
-        return transport() == Transport::Http ? cloudConfig("http", nginx_->url(location), chunkSize)
-                                              : cloudConfig("local", store_.path(), chunkSize);
+        return transport_ == Transport::Http ? cloudConfig("http", nginx_->url(location), chunkSize)
+                                             : cloudConfig("local", store_.path(), chunkSize);
     }
     void put(const QString& name, const QByteArray& bytes) { putObject(store_, name, bytes); }
+    // Stores `size` random bytes as object `name` and returns them.
+    QByteArray putRandom(const QString& name, qint64 size)
+    {
+        const QByteArray bytes = randomBytes(int(size));
+        put(name, bytes);
+        return bytes;
+    }
 
+    const Transport transport_;
     QTemporaryDir store_;
     std::unique_ptr<NginxServer> nginx_;
+    QTemporaryDir files_;
 };
 
 // For tests that run once per provider.
-class ProviderTest : public BackendTest<Transport>
+class ProviderTest : public BackendTest, public ::testing::WithParamInterface<Transport>
 {
 protected:
-    Transport transport() const override { return GetParam(); }
+    ProviderTest() : BackendTest(GetParam()) {}
 };
 
-// For tests that need nginx whatever their parameter.
-class HttpTest : public BackendTest<int>
+// For tests that need nginx.
+class HttpTest : public BackendTest
 {
 protected:
-    Transport transport() const override { return Transport::Http; }
+    HttpTest() : BackendTest(Transport::Http) {}
 };
-
-inline std::string transportName(Transport transport)
-{
-    return transport == Transport::Local ? "local" : "http";
-}
-
-inline std::string transportParamName(const ::testing::TestParamInfo<Transport>& info)
-{
-    return transportName(info.param);
-}
-
-inline void PrintTo(Transport transport, std::ostream* out)
-{
-    *out << transportName(transport);
-}
-
-enum class Kind { Simple, PrepareSimple, PrepareMulti };
-
-void PrintTo(Kind kind, std::ostream* out);
-std::string kindName(const ::testing::TestParamInfo<std::tuple<Kind, Transport>>& info);
 
 // For tests that run once per cloud stream kind and provider.
-class KindTest : public BackendTest<std::tuple<Kind, Transport>>
+class KindTest : public BackendTest, public ::testing::WithParamInterface<std::tuple<Kind, Transport>>
 {
 protected:
-    Kind kind() const { return std::get<0>(GetParam()); }
-    Transport transport() const override { return std::get<1>(GetParam()); }
+    KindTest() : BackendTest(std::get<1>(GetParam())) {}
 
-    // A stream of the test's kind over the object `path` of `size` bytes; prepare streams keep their
-    // files in files_. A multi-part stream cuts the object into parts of the smallest size.
+    // A stream of the test's kind over the object `path` of `size` bytes. A multi-part stream cuts
+    // the object into parts of the smallest size.
     QSharedPointer<QIODevice> make(const CloudConfig& config, const QString& path, qint64 size) const;
-
-    QTemporaryDir files_;
 };

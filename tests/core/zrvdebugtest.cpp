@@ -4,25 +4,17 @@
 #include <QLoggingCategory>
 #include <gtest/gtest.h>
 
-TEST(ZrvDebug, levelsMapToQtTypesUnderTheCategoryAndItsRules)
+// Levels, spacing and quoting are pinned by the exact log lines that the streams' tests expect;
+// what shows only here is that a line goes out under its own category, whose rules can silence a
+// level.
+TEST(ZrvDebug, linesGoOutUnderTheirCategoryAndItsRules)
 {
-    {
-        LogCapture log;
-        ZrvDebug("TXK").debug() << "one" << 2;
-        ZrvDebug("TXK").infoH() << "info";
-        ZrvDebug("TXK").warning() << "warn" << QString("quoted");
-        ZrvDebug("TXK").error() << "bad";
-        ZrvDebug("OTHER").error() << "elsewhere";
-        EXPECT_EQ(log.texts(), QStringList({"one 2", "info", "warn \"quoted\"", "bad"}));
-        const QtMsgType types[] = {QtDebugMsg, QtInfoMsg, QtWarningMsg, QtCriticalMsg};
-        for (int i = 0; i < log.lines().size() && i < 4; ++i)
-            EXPECT_EQ(log.lines()[i].type, types[i]) << i;
-    }
     QLoggingCategory::setFilterRules("TXK.debug=false");
     {
         LogCapture log;
         ZrvDebug("TXK").debug() << "hidden";
         ZrvDebug("TXK").warning() << "shown";
+        ZrvDebug("OTHER").error() << "elsewhere";
         EXPECT_EQ(log.texts(), QStringList{"shown"});
     }
     QLoggingCategory::setFilterRules(QString());

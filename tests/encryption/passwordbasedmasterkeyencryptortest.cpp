@@ -50,9 +50,7 @@ TEST(PasswordBasedMasterKeyEncryptor, refusesEveryChangedByteAndEveryTruncation)
         const PasswordBasedMasterKeyEncryptor encryptor(a, "secret");
         const QByteArray blob = encryptor.toStream(MasterKey);
         for (int i = 0; i < blob.size(); ++i) {
-            QByteArray changed = blob;
-            changed[i] = char(changed[i] ^ 0x20);
-            EXPECT_TRUE(encryptor.fromStream(changed).isEmpty()) << a << " byte " << i;
+            EXPECT_TRUE(encryptor.fromStream(flipped(blob, i, 0x20)).isEmpty()) << a << " byte " << i;
             EXPECT_FALSE(encryptor.errorString().isEmpty());
             EXPECT_TRUE(encryptor.fromStream(blob.left(i)).isEmpty()) << a << " length " << i;
         }
@@ -72,16 +70,13 @@ TEST(PasswordBasedMasterKeyEncryptor, reportsWhyABlobIsRefused)
     EXPECT_TRUE(other.errorString() == "Incorrect decryption password" || other.errorString() == "Error on check hmac");
 
     LogCapture log;
-    QByteArray badPadding = blob; // the last byte of the block before the padding block
-    badPadding[16 + 31] = char(badPadding[16 + 31] ^ 0x01);
-    EXPECT_TRUE(encryptor.fromStream(badPadding).isEmpty());
+    // The last byte of the block before the padding block.
+    EXPECT_TRUE(encryptor.fromStream(flipped(blob, 16 + 31)).isEmpty());
     EXPECT_EQ(encryptor.errorString(), "Incorrect decryption password");
     EXPECT_TRUE(log.contains(QtCriticalMsg,
                              "Exception on decrypt master password, message: \"Incorrect decryption password\""));
 
-    QByteArray badTag = blob;
-    badTag[blob.size() - 1] = char(badTag[blob.size() - 1] ^ 0x01);
-    EXPECT_TRUE(encryptor.fromStream(badTag).isEmpty());
+    EXPECT_TRUE(encryptor.fromStream(flipped(blob, blob.size() - 1)).isEmpty());
     EXPECT_EQ(encryptor.errorString(), "Error on check hmac");
     EXPECT_TRUE(log.contains(QtCriticalMsg, "Error on check hmac in master password"));
 

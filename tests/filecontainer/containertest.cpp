@@ -6,15 +6,13 @@
 #include "filecontainer/version2/package.h"
 #include "filecontainer/version2/unpackage.h"
 #include "stream/exception/erroroperation.h"
+#include "support/externaltool.h"
 #include "support/logcapture.h"
 #include "support/streamtesting.h"
-#include "support/testbytes.h"
 #include "support/trickledevice.h"
 
 #include <QBuffer>
 #include <QCryptographicHash>
-#include <QProcess>
-#include <QStandardPaths>
 #include <gtest/gtest.h>
 
 using namespace ZRV::Stream::FileContainer;
@@ -66,40 +64,18 @@ int uncompressedSize(int version, Algorithm algorithm, int n)
     return header->getSize() + sealed + block + (n / block + 1) * block;
 }
 
-// The tool's standard output for the input; the test fails if it does not succeed in time.
-QByteArray runTool(const QString& program, const QStringList& arguments, const QByteArray& input)
-{
-    QProcess process;
-    process.start(program, arguments);
-    EXPECT_TRUE(process.waitForStarted(10000)) << program.toStdString();
-    process.write(input);
-    process.closeWriteChannel();
-    EXPECT_TRUE(process.waitForFinished(60000));
-    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
-    return process.readAllStandardOutput();
-}
-
-class Interop : public testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        for (const char* tool : {"gzip", "openssl"})
-            if (QStandardPaths::findExecutable(tool).isEmpty())
-                GTEST_SKIP() << tool << " is not installed";
-    }
-};
-
 } // namespace
 
 using ContainerRoundTrip = testing::TestWithParam<std::tuple<int, int, bool>>;
 
+// Packages and unpackages read in requests of one byte until atEnd() deliver every byte, whatever
+// the inner stages keep in Qt's read buffers.
 TEST_P(ContainerRoundTrip, yieldsTheDataBack)
 {
     const auto [version, cipher, compressed] = GetParam();
     const auto algorithm = Algorithm(cipher);
     const QByteArray data = compressibleBytes(70000);
-    const QByteArray container = pack(version, algorithm, compressed, data);
+    const QByteArray container = pack(version, algorithm, compressed, data, 1);
     if (!compressed) {
         EXPECT_EQ(container.size(), uncompressedSize(version, algorithm, data.size()));
     }
@@ -108,7 +84,7 @@ TEST_P(ContainerRoundTrip, yieldsTheDataBack)
     device->open(QIODevice::ReadOnly);
     EXPECT_EQ(CheckVersion::check(device), version);
     EXPECT_EQ(device->pos(), 0);
-    const Unpacked unpacked = unpack(version, device);
+    const Unpacked unpacked = unpack(version, device, "secret", 1);
     ASSERT_TRUE(unpacked.opened) << unpacked.error.toStdString();
     EXPECT_EQ(unpacked.data, data);
     EXPECT_TRUE(unpacked.valid);
@@ -122,23 +98,6 @@ TEST_P(ContainerRoundTrip, yieldsTheDataBack)
 
 INSTANTIATE_TEST_SUITE_P(EveryCipher, ContainerRoundTrip,
                          testing::Combine(testing::Values(1, 2), testing::Range(0, 7), testing::Bool()));
-
-using ContainerSmallReads = testing::TestWithParam<std::tuple<int, int, bool>>;
-
-// Packages and unpackages read in small requests until atEnd() deliver every byte, whatever
-// the inner stages keep in Qt's read buffers.
-TEST_P(ContainerSmallReads, deliverEveryByte)
-{
-    const auto [version, chunk, sealed] = GetParam();
-    const QByteArray data = compressibleBytes(40000);
-    const QByteArray container = pack(version, sealed ? Aes256 : NoEncryption, sealed, data, chunk);
-    const Unpacked unpacked = unpack(version, bufferWith(container), "secret", chunk);
-    EXPECT_EQ(unpacked.data, data);
-    EXPECT_TRUE(unpacked.valid);
-}
-
-INSTANTIATE_TEST_SUITE_P(OneHundredAndPage, ContainerSmallReads,
-                         testing::Combine(testing::Values(1, 2), testing::Values(1, 100, 4096), testing::Bool()));
 
 TEST(Container, plainContainerCarriesDataAfterHeader)
 {
@@ -192,40 +151,27 @@ TEST(Container, wrongPassword)
     }
 }
 
-TEST(Container, tamperedOrCutVersion2)
+// Every byte flip and cut of a container is tried by the hardening tamper matrix; these are the
+// cuts whose messages callers show, and the trailer, whose damage leaves the data intact.
+TEST(Container, cutVersion2AndBadTrailer)
 {
     const QByteArray data = compressibleBytes(5000), container = pack(2, Aes256, false, data);
     const int head = uncompressedSize(2, Aes256, 0) - 48; // header, tag and IV
-    const int header = head - 32 - 16;
-    struct Case { const char* name; QByteArray bytes; QString openError; bool dataIntact; };
-    const auto flipped = [&](int offset) { QByteArray b = container; b[offset] = char(b[offset] ^ 1); return b; };
+    const int tag = head - 16 - 32;
+    struct Case { const char* name; QByteArray bytes; QString openError; };
     const Case cases[] = {
-        {"signature", flipped(2), "CryptoContainerV1Header Signatures not equal", false},
-        {"salt", flipped(50), "Incorrect decryption password (Container header is corrupted)", false},
-        {"wrappedKeys", flipped(header - 20), "Incorrect decryption password (Container header is corrupted)", false},
-        {"headerTag", flipped(header + 3), "Incorrect decryption password (Container header is corrupted)", false},
-        {"headerCutShort", container.left(60), "Container header is cut short", false},
-        {"cutInsideTag", container.left(header + 10), "Container header is cut short", false},
-        {"cutInsideIv", container.left(head - 3), "Container ends inside the IV", false},
-        {"iv", flipped(head - 1), "", false},
-        {"payload", flipped(head + 2000), "", false},
-        {"trailer", flipped(container.size() - 1), "", true},
-        {"cutInsidePayload", container.left(container.size() - 100), "", false},
+        {"headerCutShort", container.left(60), "Container header is cut short"},
+        {"cutInsideTag", container.left(tag + 10), "Container header is cut short"},
+        {"cutInsideIv", container.left(head - 3), "Container ends inside the IV"},
+        {"trailer", flipped(container, container.size() - 1), ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        Unpacked unpacked;
-        try {
-            unpacked = unpack(2, bufferWith(c.bytes));
-        } catch (const ZRV::Stream::Exception::ErrorOperation&) {
-            continue; // the cipher refused the altered payload
-        }
+        const Unpacked unpacked = unpack(2, bufferWith(c.bytes));
         EXPECT_EQ(unpacked.opened, c.openError.isEmpty());
         EXPECT_EQ(unpacked.error, c.openError.isEmpty() ? "Unknown error" : c.openError);
         EXPECT_FALSE(unpacked.valid);
-        if (c.dataIntact) {
-            EXPECT_EQ(unpacked.data, data);
-        }
+        EXPECT_EQ(unpacked.data, c.openError.isEmpty() ? data : QByteArray());
     }
 }
 
@@ -241,10 +187,8 @@ TEST(CheckVersion, everyKindOfInput)
     struct Case { const char* name; QByteArray bytes; int version; int notLines; };
     const Case cases[] = {
         {"v2Encrypted", v2, 2, 0},
-        {"v2Plain", pack(2, NoEncryption, false, ""), 2, 0},
         {"v2DamagedPayload", damagedPayload, 2, 0},
         {"v1", v1, 1, 1},
-        {"v1Compressed", pack(1, NoEncryption, true, "data"), 1, 1},
         {"empty", "", 0, 2},
         {"notAContainer", "VarnolitexDatum and more text to fill a header", 0, 2},
         {"version3", version3, 0, 2},
@@ -265,8 +209,10 @@ TEST(CheckVersion, everyKindOfInput)
 }
 
 // The payload and trailer checked by tools nobody here wrote.
-TEST_F(Interop, gzipReadsCompressedPayload)
+TEST(Interop, gzipReadsCompressedPayload)
 {
+    if (!installed("gzip"))
+        GTEST_SKIP() << "gzip is not installed";
     const QByteArray data = compressibleBytes(100000);
     for (int version : {1, 2}) {
         const QByteArray container = pack(version, NoEncryption, true, data);
@@ -275,8 +221,10 @@ TEST_F(Interop, gzipReadsCompressedPayload)
     }
 }
 
-TEST_F(Interop, opensslDecryptsPayloadAndComputesTrailer)
+TEST(Interop, opensslDecryptsPayloadAndComputesTrailer)
 {
+    if (!installed("gzip") || !installed("openssl"))
+        GTEST_SKIP() << "gzip or openssl is not installed";
     const QByteArray data = compressibleBytes(100000), iv = QByteArray::fromHex("000102030405060708090a0b0c0d0e0f");
     const QByteArray payloadKey = QByteArray(32, '\x11'), hmacKey = QByteArray(32, '\x22');
     for (bool compressed : {false, true}) {

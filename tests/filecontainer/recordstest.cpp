@@ -4,10 +4,10 @@
 #include "filecontainer/version2/header.h"
 #include "filecontainer/version2/headervalidate.h"
 #include "support/logcapture.h"
+#include "support/testbytes.h"
 
 #include <QCryptographicHash>
 #include <QMessageAuthenticationCode>
-#include <QtEndian>
 #include <gtest/gtest.h>
 
 using namespace ZRV::Stream::FileContainer;
@@ -35,11 +35,6 @@ QString readError(const QByteArray& bytes)
 {
     Header header{QByteArray("pw")};
     return readError(bytes, header);
-}
-
-QByteArray patched(QByteArray bytes, int offset, const QByteArray& with)
-{
-    return bytes.replace(offset, with.size(), with);
 }
 
 template <typename T>
@@ -100,14 +95,14 @@ TEST(ContainerHeader, readerMessages)
     const QByteArray v1 = V1::Header(Aes128, Salt, true, 7, "pw").byteArray();
     const QByteArray v2 = V2::Header(NoEncryption, Salt, false, 7, "pw").byteArray();
     const QString version = "Unknown header version %1. Last known version is a %2";
-    EXPECT_EQ(readError<V1::Header>(patched(v1, 3, "x")), "CryptoContainerV1Header Signatures not equal");
+    EXPECT_EQ(readError<V1::Header>(patched<quint8>(v1, 3, 'x')), "CryptoContainerV1Header Signatures not equal");
     EXPECT_EQ(readError<V2::Header>(v1), version.arg(1).arg(2));
     EXPECT_EQ(readError<V1::Header>(v2), version.arg(2).arg(1));
-    EXPECT_EQ(readError<V1::Header>(patched(v1, 16, le<quint32>(0xFFFFFFFF))), version.arg("4294967295").arg(1));
-    EXPECT_EQ(readError<V1::Header>(patched(v1, 36, QByteArray(1, 0))), "Unsupported compression type 0. Supported version is a 1");
-    EXPECT_EQ(readError<V1::Header>(patched(v1, 37, "\xFF")), "Unsupported encryption type 255");
-    EXPECT_EQ(readError<V1::Header>(patched(v1, 38, "\x02")), "Unsupported encryption mode type 2");
-    EXPECT_EQ(readError<V1::Header>(patched(v1, 43, le<quint32>(10000001))), "Unsupported key derivation iteration count 10000001");
+    EXPECT_EQ(readError<V1::Header>(patched<quint32>(v1, 16, 0xFFFFFFFF)), version.arg("4294967295").arg(1));
+    EXPECT_EQ(readError<V1::Header>(patched<quint8>(v1, 36, 0)), "Unsupported compression type 0. Supported version is a 1");
+    EXPECT_EQ(readError<V1::Header>(patched<quint8>(v1, 37, 0xFF)), "Unsupported encryption type 255");
+    EXPECT_EQ(readError<V1::Header>(patched<quint8>(v1, 38, 2)), "Unsupported encryption mode type 2");
+    EXPECT_EQ(readError<V1::Header>(patched<quint32>(v1, 43, 10000001)), "Unsupported key derivation iteration count 10000001");
     // Version 2 never writes a record without cipher: refused rather than miscounted.
     EXPECT_EQ(readError<V2::Header>(V2::Header("pw").byteArray()), "Unsupported encryption type 0");
 }
@@ -123,7 +118,7 @@ TEST(ContainerHeader, keyBitsPickTheCipherAndWrappedKeyLength)
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << int(c.type) << " " << c.keyBits);
         V1::Header header("pw");
-        EXPECT_EQ(readError(patched(patched(v1, 36, QByteArray(1, char(c.type))), 39, le<quint16>(c.keyBits)), header), "");
+        EXPECT_EQ(readError(patched<quint16>(patched<quint8>(v1, 36, c.type), 39, c.keyBits), header), "");
         EXPECT_EQ(header.encryptionInfo()->algorythm(), c.algorithm);
         EXPECT_EQ(V1::EncryptionInfo::getKeyLength(*header.encryptionInfo()), c.wrappedLength);
     }
@@ -166,14 +161,14 @@ TEST(HeaderValidate, refusesWrongPasswordAndAlteredFields)
     const Case cases[] = {
         {"intact", bytes, "pw", true},
         {"wrongPassword", bytes, "pW", false},
-        {"reservedWord", patched(bytes, 24, "\x01"), "pw", false},
-        {"paddingByte", patched(bytes, 38, "\x03"), "pw", false},
-        {"iterationCount", patched(bytes, 42, "\x01"), "pw", false},
-        {"saltByte", patched(bytes, 47, "\x01"), "pw", false},
-        {"wrappedKeyByte", patched(bytes, 100, "\x01"), "pw", false},
-        {"reserved64", patched(bytes, 111, "\x01"), "pw", false},
-        {"tagByte", patched(bytes, 140, "\x01"), "pw", false},
-        {"unknownFlagBit", patched(bytes, 20, "\x14"), "pw", true},
+        {"reservedWord", patched<quint8>(bytes, 24, 0x01), "pw", false},
+        {"paddingByte", patched<quint8>(bytes, 38, 0x03), "pw", false},
+        {"iterationCount", patched<quint8>(bytes, 42, 0x01), "pw", false},
+        {"saltByte", patched<quint8>(bytes, 47, 0x01), "pw", false},
+        {"wrappedKeyByte", patched<quint8>(bytes, 100, 0x01), "pw", false},
+        {"reserved64", patched<quint8>(bytes, 111, 0x01), "pw", false},
+        {"tagByte", patched<quint8>(bytes, 140, 0x01), "pw", false},
+        {"unknownFlagBit", patched<quint8>(bytes, 20, 0x14), "pw", true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

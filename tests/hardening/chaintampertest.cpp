@@ -6,6 +6,7 @@
 #include "blocklevel/revisionstream.h"
 
 #include <gtest/gtest.h>
+#include <stdexcept>
 
 using namespace ZRV::Stream::BlockLevel;
 namespace Encryption = ZRV::Core::Encryption;
@@ -20,23 +21,15 @@ const unsigned int BlockSize = 1024;
 // second block changed. Restoring revision 1 needs its map and the data of both revisions. The
 // source is two blocks of text and a block and a bit of random bytes, which LZ4 stores as they are,
 // so that only the block hash can notice a change to them in an unencrypted chain.
-struct Chain
-{
-    QByteArray map;
-    QByteArray data0;
-    QByteArray data1;
-    QByteArray restored;
-};
+const QByteArray First = compressibleBytes(2 * BlockSize) + randomBytes(BlockSize + 100);
+const QByteArray Second = QByteArray(First).replace(BlockSize, 10, "changed!!!");
 
-Chain backUpChain(Compression::Algorithm compression, Encryption::Algorithm encryption)
+BackupChain backUpChain(Compression::Algorithm compression, Encryption::Algorithm encryption)
 {
-    const QByteArray first = compressibleBytes(2 * BlockSize) + randomBytes(BlockSize + 100);
-    QByteArray second = first;
-    second.replace(BlockSize, 10, "changed!!!");
-    const BackupChain taken = BackupChain::take({first, second}, BlockSize, compression, encryption, Password);
-    if (taken.maps.size() != 2)
-        return Chain();
-    return {taken.maps[1], taken.data[0], taken.data[1], second};
+    const BackupChain chain = BackupChain::take({First, Second}, BlockSize, compression, encryption, Password);
+    if (chain.maps.size() != 2)
+        throw std::runtime_error("the backup chain could not be taken");
+    return chain;
 }
 
 TamperMatrix::Outcome restore(const QByteArray& map, const QByteArray& data0, const QByteArray& data1)
@@ -51,12 +44,12 @@ TamperMatrix::Outcome restore(const QByteArray& map, const QByteArray& data0, co
 
 TEST(ChainTamperTest, encryptedChainMap)
 {
-    const Chain chain = backUpChain(Compression::Lz4, Encryption::Aes256);
-    ASSERT_EQ(restore(chain.map, chain.data0, chain.data1).data, chain.restored);
+    const BackupChain chain = backUpChain(Compression::Lz4, Encryption::Aes256);
+    ASSERT_EQ(restore(chain.maps[1], chain.data[0], chain.data[1]).data, Second);
     // Every opening unwraps the master key (50000 rounds of key derivation): one change a byte.
     TamperMatrix matrix("encrypted chain map, LZ4 + AES-256",
-                        [&](const QList<QByteArray>& files) { return restore(files[0], chain.data0, chain.data1); });
-    matrix.addFile("map", chain.map);
+                        [&](const QList<QByteArray>& files) { return restore(files[0], chain.data[0], chain.data[1]); });
+    matrix.addFile("map", chain.maps[1]);
     matrix.run({0xFF});
     matrix.expectNothingAccepted();
 }
@@ -93,25 +86,25 @@ private:
 
 TEST(ChainTamperTest, encryptedChainData)
 {
-    const Chain chain = backUpChain(Compression::Lz4, Encryption::Aes256);
-    ReopenedRestore restoreData(chain.map);
+    const BackupChain chain = backUpChain(Compression::Lz4, Encryption::Aes256);
+    ReopenedRestore restoreData(chain.maps[1]);
     TamperMatrix matrix("encrypted chain data, LZ4 + AES-256", std::ref(restoreData));
-    matrix.addFile("data 0", chain.data0);
-    matrix.addFile("data 1", chain.data1);
+    matrix.addFile("data 0", chain.data[0]);
+    matrix.addFile("data 1", chain.data[1]);
     matrix.run({0x01, 0x80, 0xFF});
     matrix.expectNothingAccepted();
 }
 
 TEST(ChainTamperTest, compressedUnencryptedChain)
 {
-    const Chain chain = backUpChain(Compression::Lz4, Encryption::NoEncryption);
-    ASSERT_EQ(restore(chain.map, chain.data0, chain.data1).data, chain.restored);
+    const BackupChain chain = backUpChain(Compression::Lz4, Encryption::NoEncryption);
+    ASSERT_EQ(restore(chain.maps[1], chain.data[0], chain.data[1]).data, Second);
     TamperMatrix matrix("unencrypted chain, LZ4", [](const QList<QByteArray>& files) {
         return restore(files[0], files[1], files[2]);
     });
-    matrix.addFile("map", chain.map);
-    matrix.addFile("data 0", chain.data0);
-    matrix.addFile("data 1", chain.data1);
+    matrix.addFile("map", chain.maps[1]);
+    matrix.addFile("data 0", chain.data[0]);
+    matrix.addFile("data 1", chain.data[1]);
     matrix.run({0x01, 0x80, 0xFF});
     matrix.expectNothingAccepted();
 }

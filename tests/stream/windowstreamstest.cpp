@@ -6,7 +6,6 @@
 #include "stream/readfixedsizestream.h"
 #include "stream/spacerzerostream.h"
 #include "support/streamtesting.h"
-#include "support/testbytes.h"
 #include "support/trickledevice.h"
 
 using namespace ZRV::Stream;
@@ -14,7 +13,7 @@ using LongRange = Extensions::Range<long long>;
 
 TEST(RangeStream, readsSeeksAndReopensWithinTheRange)
 {
-    const QByteArray bytes = pattern(100);
+    const QByteArray bytes = randomBytes(100);
     RangeStream range(bufferWith(bytes), LongRange(20, 10));
     ASSERT_TRUE(range.open(QIODevice::ReadOnly));
     EXPECT_EQ(range.size(), 10);
@@ -61,7 +60,7 @@ TEST(RangeStream, sequentialShortOrFailingSource)
 
 TEST(ReadFixedSizeStream, readsAndSeeksWithinTheWindow)
 {
-    const QByteArray bytes = pattern(100);
+    const QByteArray bytes = randomBytes(100);
     ReadFixedSizeStream window(bufferWith(bytes), 4);
     ASSERT_TRUE(window.open(QIODevice::ReadOnly));
     EXPECT_EQ(window.readAll(), bytes.left(4));
@@ -80,7 +79,7 @@ TEST(ReadFixedSizeStream, readsAndSeeksWithinTheWindow)
 
 TEST(ReadFixedSizeStream, smallBufferedReadsStopExactlyAtTheSize)
 {
-    const QByteArray bytes = pattern(50'000);
+    const QByteArray bytes = randomBytes(50'000);
     for (qint64 step : {1, 100, 4096}) {
         ReadFixedSizeStream window(bufferWith(bytes), 20'000);
         ASSERT_TRUE(window.open(QIODevice::ReadOnly));

@@ -1,22 +1,10 @@
 #include "support/backupchain.h"
+#include "support/testbytes.h"
 
 #include "blocklevel/differentialfiledatastream.h"
 #include "blocklevel/mapstream.h"
 
-#include <QBuffer>
-
 using namespace ZRV::Stream::BlockLevel;
-
-namespace {
-
-QSharedPointer<QBuffer> bufferOver(const QByteArray& bytes)
-{
-    auto buffer = QSharedPointer<QBuffer>::create();
-    buffer->setData(bytes);
-    return buffer;
-}
-
-} // namespace
 
 BackupChain BackupChain::take(const QList<QByteArray>& sourceStates, unsigned int blockSize,
                               ZRV::Core::Compression::Algorithm compression,
@@ -25,13 +13,13 @@ BackupChain BackupChain::take(const QList<QByteArray>& sourceStates, unsigned in
     BackupChain chain;
     for (const QByteArray& source : sourceStates) {
         const unsigned int revision = chain.maps.size();
-        auto mapDevice = bufferOver(QByteArray());
+        auto mapDevice = bufferWith(QByteArray());
         auto outMap = QSharedPointer<MapStream>::create(mapDevice, revision, nullptr);
         outMap->setBlockSize(blockSize);
         QSharedPointer<MapStream> inMap;
         if (revision > 0)
-            inMap = QSharedPointer<MapStream>::create(bufferOver(chain.maps.last()), revision - 1, nullptr);
-        DifferentialFileDataStream stream(bufferOver(source), outMap, inMap, compression, encryption, password,
+            inMap = QSharedPointer<MapStream>::create(bufferWith(chain.maps.last()), revision - 1, nullptr);
+        DifferentialFileDataStream stream(bufferWith(source), outMap, inMap, compression, encryption, password,
                                           nullptr);
         if (!stream.open(QIODevice::ReadOnly))
             return BackupChain();

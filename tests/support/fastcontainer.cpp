@@ -1,4 +1,5 @@
 #include "support/fastcontainer.h"
+#include "support/testbytes.h"
 
 #include "compression/compressionstream.h"
 #include "core/encryption/key.h"
@@ -9,7 +10,6 @@
 #include "filecontainer/version2/headervalidate.h"
 #include "filecontainer/version2/package.h"
 
-#include <QBuffer>
 #include <QDataStream>
 #include <QtEndian>
 
@@ -26,21 +26,13 @@ QByteArray withOneRound(QByteArray container, bool useCompression)
     return container;
 }
 
-QSharedPointer<QIODevice> openBufferOver(const QByteArray& bytes)
-{
-    auto buffer = QSharedPointer<QBuffer>::create();
-    buffer->setData(bytes);
-    buffer->open(QIODevice::ReadOnly);
-    return buffer;
-}
-
 } // namespace
 
 QByteArray fastV2Container(const QByteArray& data, ZRV::Core::Encryption::Algorithm algorithm,
                            const QByteArray& password, bool useCompression)
 {
     const QByteArray payloadKeys = Key::randomKey(algorithm) + Key::randomKey(algorithm);
-    V2::Package package(openBufferOver(data), data.size(), algorithm, password, useCompression, QByteArray(),
+    V2::Package package(openBuffer(data), data.size(), algorithm, password, useCompression, QByteArray(),
                         Key::randomSalt(), payloadKeys, nullptr);
     package.open(QIODevice::ReadOnly);
     const QByteArray container = withOneRound(package.readAll(), useCompression);
@@ -48,7 +40,7 @@ QByteArray fastV2Container(const QByteArray& data, ZRV::Core::Encryption::Algori
     V2::Header header(password);
     QDataStream headerStream(container);
     headerStream >> header;
-    ZRV::Stream::EncryptionStream wrapping(openBufferOver(payloadKeys), algorithm,
+    ZRV::Stream::EncryptionStream wrapping(openBuffer(payloadKeys), algorithm,
                                            header.encryptionInfo()->masterKey(), QByteArray(),
                                            ZRV::Core::Encryption::KeyWrap, nullptr);
     wrapping.open(QIODevice::ReadOnly);
@@ -66,7 +58,7 @@ QByteArray fastV1Container(const QByteArray& data, ZRV::Core::Encryption::Algori
     QDataStream headerStream(headerBytes);
     headerStream >> header;
 
-    QSharedPointer<QIODevice> payload = openBufferOver(data);
+    QSharedPointer<QIODevice> payload = openBuffer(data);
     if (useCompression) {
         payload = QSharedPointer<ZRV::Stream::CompressionStream>::create(payload, ZRV::Core::Compression::Gzip,
                                                                          nullptr);

@@ -1,27 +1,11 @@
 #pragma once
 
-#include <QBuffer>
-#include <QSharedPointer>
+#include "support/testbytes.h"
+
 #include <gtest/gtest.h>
 
-// Deterministic bytes with no short period.
-inline QByteArray pattern(int length)
-{
-    QByteArray bytes(length, Qt::Uninitialized);
-    for (int i = 0; i < length; ++i)
-        bytes[i] = char(i * 131 + (i >> 8) * 7 + 1);
-    return bytes;
-}
-
-inline QSharedPointer<QBuffer> openBuffer(const QByteArray& bytes)
-{
-    auto buffer = QSharedPointer<QBuffer>::create();
-    buffer->setData(bytes);
-    buffer->open(QIODevice::ReadOnly);
-    return buffer;
-}
-
-// Reads until atEnd(), step bytes at a time; bounded, so a fault fails instead of hanging.
+// Reads until atEnd(), step bytes at a time, reading on after empty reads; bounded, so a stream
+// that never reaches its end fails instead of hanging.
 inline QByteArray readInSteps(QIODevice& device, qint64 step)
 {
     QByteArray output;

@@ -4,6 +4,7 @@
 #include <QRandomGenerator>
 #include <QSharedPointer>
 #include <QVector>
+#include <QtEndian>
 
 // Deterministic test inputs: text-like bytes that compress well, and bytes that do not.
 inline QByteArray compressibleBytes(int size, quint32 seed = 1)
@@ -28,6 +29,28 @@ inline QSharedPointer<QBuffer> bufferWith(const QByteArray& bytes)
     auto buffer = QSharedPointer<QBuffer>::create();
     buffer->setData(bytes);
     return buffer;
+}
+
+inline QSharedPointer<QBuffer> openBuffer(const QByteArray& bytes)
+{
+    auto buffer = bufferWith(bytes);
+    buffer->open(QIODevice::ReadOnly);
+    return buffer;
+}
+
+// The bytes with the one at `offset` XORed with `mask`.
+inline QByteArray flipped(QByteArray bytes, int offset, quint8 mask = 0x01)
+{
+    bytes[offset] = char(bytes[offset] ^ mask);
+    return bytes;
+}
+
+// The bytes with `value` written little-endian at `offset`.
+template <typename T>
+QByteArray patched(QByteArray bytes, int offset, T value)
+{
+    qToLittleEndian(value, bytes.data() + offset);
+    return bytes;
 }
 
 // Reads chunk bytes at a time until atEnd(), or until a read yields nothing; notes each read's size.

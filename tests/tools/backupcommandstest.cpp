@@ -1,60 +1,41 @@
 // backup, restore and revisions, driven through the built binary.
-#include "zrvrunner.h"
+#include "support/testbytes.h"
+#include "tooltest.h"
 
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 namespace {
 
 const int BlockSize = 4096;
 
-class BackupCommands : public testing::Test
+class BackupCommands : public ToolTest
 {
 protected:
-    QString path(const QString& name) const { return dir_.filePath(name); }
-
     // Writes `length` bytes at `offset` of the image (extending it), leaving holes elsewhere.
-    void writeImage(qint64 offset, int length, char seed)
+    void writeImage(qint64 offset, int length, char seed) const
     {
         QFile image(path("image"));
         image.open(QIODevice::ReadWrite);
         image.seek(offset);
-        QByteArray bytes(length, Qt::Uninitialized);
-        for (int i = 0; i < length; ++i)
-            bytes[i] = char(seed + i * 7 + (i >> 10));
-        image.write(bytes);
+        image.write(randomBytes(length, quint32(seed)));
     }
 
-    QByteArray read(const QString& name) const
-    {
-        QFile file(path(name));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
-
-    ZrvRun backup(const QString& variant, const QString& compress, const QString& cipher)
+    Run backup(const QString& variant, const QString& compress, const QString& cipher) const
     {
         return runZrv({"backup", "-q", "--variant", variant, "--block-size", QString::number(BlockSize), "--compress",
                        compress, "--cipher", cipher, path("image"), path("repo")});
     }
-
-    QTemporaryDir dir_;
 };
 
 } // namespace
 
 TEST_F(BackupCommands, chainRestoresEveryRevision)
 {
-    struct Case
-    {
-        const char* variant;
-        const char* compress;
-        const char* cipher;
-    };
+    struct Case { const char* variant; const char* compress; const char* cipher; };
     for (const Case& c : {Case{"image", "lz4", "aes256"}, Case{"file", "gzip", "aes128"}, Case{"image", "none", "none"}}) {
         SCOPED_TRACE(testing::Message() << c.variant << " " << c.compress << " " << c.cipher);
         QDir(path("repo")).removeRecursively();
@@ -76,13 +57,13 @@ TEST_F(BackupCommands, chainRestoresEveryRevision)
         ASSERT_EQ(backup(c.variant, c.compress, c.cipher).exitCode, 0);
 
         for (int revision = 1; revision <= revisions.size(); ++revision) {
-            const ZrvRun restore =
+            const Run restore =
                 runZrv({"restore", "-q", "--revision", QString::number(revision), path("repo"), path("out")});
             ASSERT_EQ(restore.exitCode, 0) << restore.err.constData();
             EXPECT_EQ(read("out"), revisions[revision - 1]) << "revision " << revision;
         }
 
-        const ZrvRun list = runZrv({"revisions", "--json", path("repo")});
+        const Run list = runZrv({"revisions", "--json", path("repo")});
         ASSERT_EQ(list.exitCode, 0);
         const QJsonArray rows = QJsonDocument::fromJson(list.out).array();
         ASSERT_EQ(rows.size(), 3);
@@ -103,10 +84,10 @@ TEST_F(BackupCommands, refusesWrongPasswordsAndMissingData)
     writeImage(0, 5 * BlockSize, 'x');
     ASSERT_EQ(backup("file", "lz4", "aes256").exitCode, 0);
 
-    const ZrvRun wrongBackup = runZrv({"backup", path("image"), path("repo")}, "wrong");
+    const Run wrongBackup = runZrv({"backup", path("image"), path("repo")}, "wrong");
     EXPECT_EQ(wrongBackup.exitCode, 1);
     EXPECT_TRUE(wrongBackup.err.contains("password")) << wrongBackup.err.constData();
-    const ZrvRun wrongRestore = runZrv({"restore", path("repo"), path("out")}, "wrong");
+    const Run wrongRestore = runZrv({"restore", path("repo"), path("out")}, "wrong");
     EXPECT_EQ(wrongRestore.exitCode, 1);
     EXPECT_FALSE(QFile::exists(path("out")));
 
@@ -123,8 +104,8 @@ TEST_F(BackupCommands, unchangedIncrementalOfALargeFileStoresNothing)
 {
     writeImage(0, 3 << 20, 'u');
     ASSERT_EQ(backup("file", "lz4", "aes256").exitCode, 0);
-    const ZrvRun again = backup("file", "lz4", "aes256");
+    const Run again = backup("file", "lz4", "aes256");
     ASSERT_EQ(again.exitCode, 0) << again.err.constData();
-    const ZrvRun list = runZrv({"revisions", "--json", path("repo")});
+    const Run list = runZrv({"revisions", "--json", path("repo")});
     EXPECT_EQ(QJsonDocument::fromJson(list.out).array()[1].toObject()["storedBytes"].toInt(), 0);
 }

@@ -1,8 +1,9 @@
-#include "zrvrunner.h"
+#include "tooltest.h"
 
+#include <QFile>
 #include <QProcess>
 
-ZrvRun runZrv(const QStringList& arguments, const QByteArray& password, const QByteArray& input)
+ToolTest::Run ToolTest::runZrv(const QStringList& arguments, const QByteArray& password, const QByteArray& input)
 {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -11,7 +12,7 @@ ZrvRun runZrv(const QStringList& arguments, const QByteArray& password, const QB
         environment.insert(QStringLiteral("ZRV_PASSWORD"), QString::fromUtf8(password));
     process.setProcessEnvironment(environment);
     process.start(QStringLiteral(ZRV_BINARY), arguments);
-    ZrvRun run;
+    Run run;
     if (!process.waitForStarted(10'000))
         return run;
     process.write(input);
@@ -25,4 +26,18 @@ ZrvRun runZrv(const QStringList& arguments, const QByteArray& password, const QB
     run.out = process.readAllStandardOutput();
     run.err = process.readAllStandardError();
     return run;
+}
+
+QString ToolTest::write(const QString& name, const QByteArray& bytes) const
+{
+    QFile file(path(name));
+    file.open(QIODevice::WriteOnly);
+    file.write(bytes);
+    return file.fileName();
+}
+
+QByteArray ToolTest::read(const QString& name) const
+{
+    QFile file(path(name));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
