@@ -39,6 +39,11 @@ bool IStream::open(OpenMode mode)
     return QIODevice::open(mode);
 }
 
+bool IStream::openDevice(OpenMode mode)
+{
+    return QIODevice::open(isUnbuffered() ? mode | Unbuffered : mode);
+}
+
 void IStream::close()
 {
     if (isSourceOpen())

@@ -9,6 +9,10 @@ namespace ZRV::Stream {
 // (0 or false while the source is null or closed). Opening opens a closed source with the
 // same mode, plus Unbuffered unless isUnbuffered() says otherwise; closing or destroying the
 // stream closes the source, even if others still hold it.
+//
+// Every stream itself is opened Unbuffered (unless isUnbuffered() says otherwise), whatever the
+// caller asked: Qt then reads straight into the caller's memory and holds no read-ahead, so a
+// rewind cannot hand out stale bytes and a readData that throws leaves nothing behind.
 class IStream : public QIODevice
 {
     Q_OBJECT
@@ -33,6 +37,9 @@ public:
 
 protected:
     bool isSourceOpen() const;
+    // Marks this stream open in `mode`, Unbuffered added as open() does; for subclasses that open
+    // their sources themselves.
+    bool openDevice(OpenMode mode);
     // Moves Qt's record of the caller's position (and drops its read buffer) after this stream
     // moved to `pos` by other means.
     void followSeek(qint64 pos);

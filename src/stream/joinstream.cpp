@@ -44,8 +44,7 @@ bool JoinStream::open(OpenMode mode)
         if (!(part->openMode() & ReadOnly) && !part->open(mode))
             return false;
     }
-    setOpenMode(mode);
-    return true;
+    return openDevice(mode);
 }
 
 qint64 JoinStream::pos() const
@@ -68,7 +67,7 @@ bool JoinStream::seek(qint64)
 
 bool JoinStream::atEnd() const
 {
-    // The join is opened buffered, so Qt may hold bytes it read ahead from the parts.
+    // Bytes that Qt holds back (peek, ungetChar) have not been delivered yet.
     return QIODevice::bytesAvailable() == 0
         && std::all_of(parts_.cbegin(), parts_.cend(), [](const auto& part) { return part->atEnd(); });
 }

@@ -22,7 +22,7 @@ bool ReadFixedSizeStream::open(OpenMode mode)
         return false;
     start_ = source_->pos();
     position_ = 0;
-    return QIODevice::open(mode);
+    return openDevice(mode);
 }
 
 qint64 ReadFixedSizeStream::pos() const

@@ -5,8 +5,7 @@
 namespace ZRV::Stream {
 
 // The next `size` bytes of its source, from where the source stands when the stream is opened.
-// Opened with the caller's mode as given (Qt may buffer ahead); pos() and atEnd() speak for the
-// caller. readData passes the source's result on (-1 on a failed read); atEnd() is true once the
+// pos() and atEnd() speak for the caller (bytes that Qt holds back after peek are not read yet). readData passes the source's result on (-1 on a failed read); atEnd() is true once the
 // caller has read `size` bytes, or the source ended before that.
 class ReadFixedSizeStream : public IStreamRead
 {
@@ -16,7 +15,8 @@ public:
     ReadFixedSizeStream(QSharedPointer<QIODevice> source, qint64 size, QObject* parent = nullptr);
 
     bool isSequential() const override;
-    // Opens the source itself (an already open file refuses a second open) and starts at 0.
+    // Opens the source itself with the caller's mode (an already open file refuses a second
+    // open) and starts at 0.
     bool open(OpenMode mode) override;
     qint64 pos() const override;
     qint64 size() const override;
@@ -31,7 +31,7 @@ protected:
 private:
     const qint64 size_;
     qint64 start_;
-    qint64 position_ = 0; // bytes handed to Qt, which may hold some of them in its buffer
+    qint64 position_ = 0; // bytes handed to Qt, which may hold some of them back after peek
 };
 
 } // namespace ZRV::Stream

@@ -1,10 +1,13 @@
 #include "stream/exception/unsupportedoperation.h"
 #include "stream/istreamread.h"
 #include "stream/istreamwrite.h"
+#include "stream/exception/erroroperation.h"
 #include "stream/joinstream.h"
+#include "stream/readfixedsizestream.h"
 #include "stream/spacerzerostream.h"
 #include "support/logcapture.h"
 #include "support/testbytes.h"
+#include "support/trickledevice.h"
 
 #include <QFile>
 #include <functional>
@@ -78,6 +81,32 @@ TEST(IStream, openNeedsASourceAndLeavesAnOpenOneAsItIs)
     source->open(QIODevice::WriteOnly);
     EXPECT_TRUE(stream.open(QIODevice::ReadOnly));
     EXPECT_EQ(source->openMode() & QIODevice::ReadWrite, QIODevice::WriteOnly);
+}
+
+// Callers open streams with plain ReadOnly; Qt must then hold nothing that the stream has not
+// handed out, neither after a rewind nor after a readData that threw.
+TEST(IStream, streamsOpenedWithoutUnbufferedKeepNoReadAhead)
+{
+    JoinStream join({bufferWith("abcd"), bufferWith("efgh")});
+    ASSERT_TRUE(join.open(QIODevice::ReadOnly));
+    EXPECT_EQ(join.read(2), "ab");
+    EXPECT_TRUE(join.reset());
+    EXPECT_EQ(join.readAll(), "abcdefgh");
+
+    const auto failingJoin = [] {
+        return QSharedPointer<JoinStream>::create(
+            QList<QSharedPointer<QIODevice>>{bufferWith("abc"), QSharedPointer<TrickleDevice>::create("defgh", 2, 2)});
+    };
+    auto failing = failingJoin();
+    ReadFixedSizeStream window(failingJoin(), 100);
+    for (QIODevice* stream : std::initializer_list<QIODevice*>{failing.data(), &window}) {
+        SCOPED_TRACE(stream->metaObject()->className());
+        ASSERT_TRUE(stream->open(QIODevice::ReadOnly));
+        EXPECT_THROW(stream->read(100), Exception::ErrorOperation);
+        EXPECT_EQ(stream->bytesAvailable(), 0);
+        EXPECT_EQ(stream->pos(), 0);
+        EXPECT_FALSE(stream->atEnd());
+    }
 }
 
 TEST(IStreamWrite, writesThroughAnUnbufferedSource)
