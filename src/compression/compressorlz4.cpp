@@ -1,6 +1,7 @@
 #include "compression/compressorlz4.h"
 
 #include "compression/exception/compressor.h"
+#include "stream/readfully.h"
 
 #include <QObject>
 #include <cstring>
@@ -14,19 +15,6 @@ const quint64 CompressedFlag = 1;
 const quint64 Algorithm4Flag = 2;
 // Flags (one byte) and two sizes of at most three bytes: 2^21 exceeds LZ4_compressBound(BlockSize).
 const int HeaderRoom = 7;
-
-// Reads until size bytes came or the device yields nothing more; -1 only if it failed at once.
-qint64 readUpTo(QIODevice& device, char* data, qint64 size)
-{
-    qint64 filled = 0;
-    while (filled < size) {
-        const qint64 count = device.read(data + filled, size - filled);
-        if (count <= 0)
-            return filled > 0 ? filled : count;
-        filled += count;
-    }
-    return filled;
-}
 
 [[noreturn]] void refuseBlock()
 {
@@ -85,7 +73,7 @@ bool CompressorLz4::tryReadInt(QIODevice& in, quint64& value)
     value = 0;
     for (int shift = 0; shift <= 63; shift += 7) {
         char byte;
-        if (!in.getChar(&byte)) {
+        if (ZRV::Stream::readFully(in, &byte, 1) != 1) {
             if (shift == 0)
                 return false;
             throw std::exception();
@@ -104,7 +92,7 @@ bool CompressorLz4::compressNextBlock()
     const qint64 announced = source_->bytesAvailable();
     const qint64 firstRead = announced > 0 ? qMin<qint64>(announced, BlockSize) : BlockSize;
     char* raw = block(rawBlock_, firstRead);
-    qint64 rawSize = readUpTo(*source_, raw, firstRead);
+    qint64 rawSize = readFully(*source_, raw, firstRead);
     if (rawSize <= 0) {
         if (rawSize == 0 && source_->atEnd())
             return false;
@@ -112,7 +100,7 @@ bool CompressorLz4::compressNextBlock()
     }
     if (rawSize == firstRead && firstRead < BlockSize && !source_->atEnd()) {
         raw = block(rawBlock_, BlockSize, rawSize);
-        rawSize += qMax<qint64>(readUpTo(*source_, raw + rawSize, BlockSize - rawSize), 0);
+        rawSize += qMax<qint64>(readFully(*source_, raw + rawSize, BlockSize - rawSize), 0);
     }
 
     char* coded = block(codedBlock_, LZ4_compressBound(int(rawSize)));
@@ -154,10 +142,10 @@ qint64 CompressorLz4::decompressNextBlock(char* room, qint64 roomSize)
     char* target = qint64(rawSize) <= roomSize ? room : block(rawBlock_, qint64(rawSize));
     if (isCompressed) {
         char* coded = block(codedBlock_, qint64(codedSize));
-        if (readUpTo(*source_, coded, qint64(codedSize)) != qint64(codedSize)
+        if (readFully(*source_, coded, qint64(codedSize)) != qint64(codedSize)
             || LZ4_decompress_safe(coded, target, int(codedSize), int(rawSize)) != int(rawSize))
             refuseBlock();
-    } else if (readUpTo(*source_, target, qint64(rawSize)) != qint64(rawSize)) {
+    } else if (readFully(*source_, target, qint64(rawSize)) != qint64(rawSize)) {
         refuseBlock();
     }
 

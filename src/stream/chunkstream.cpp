@@ -1,5 +1,7 @@
 #include "stream/chunkstream.h"
 
+#include "stream/readfully.h"
+
 namespace ZRV::Stream {
 
 ChunkStream::ChunkStream(QSharedPointer<QIODevice> source, QObject* parent)
@@ -11,18 +13,10 @@ qint64 ChunkStream::readData(char* data, qint64 maxSize)
 {
     // Reading exactly what is still missing straight into the caller's buffer gives the same
     // bytes as gathering whole requests in a carry buffer, without the copy.
-    qint64 total = 0;
-    while (total < maxSize && !source_->atEnd()) {
-        const qint64 count = source_->read(data + total, maxSize - total);
-        if (count < 0) {
-            if (total > 0)
-                break;
-            setErrorString(source_->errorString());
-            return -1;
-        }
-        total += count;
-    }
-    return total;
+    const qint64 count = readFully(*source_, data, maxSize);
+    if (count < 0)
+        setErrorString(source_->errorString());
+    return count;
 }
 
 } // namespace ZRV::Stream

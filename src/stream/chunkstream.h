@@ -5,8 +5,9 @@
 namespace ZRV::Stream {
 
 // Re-reads its source so that every read returns the full count asked for, until the source is
-// exhausted: only the last read may return less (0 at the end). A failed source read returns
-// the bytes gathered so far, or -1 with the source's error text when there are none.
+// exhausted: only the last read may return less (0 at the end). An empty read of a source not at
+// its end waits for more (see readFully). A failed source read returns the bytes gathered so far,
+// or -1 with the source's error text when there are none.
 class ChunkStream : public IStreamRead
 {
     Q_OBJECT
