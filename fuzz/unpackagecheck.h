@@ -8,9 +8,9 @@ namespace ZRV::Fuzz {
 
 const QByteArray ContainerPassword = "fuzz password";
 
-// The integrity verdict of a container read to its end. Without a trailer, corrupt gzip data ends
-// the output early at a point that depends on the request sizes, so only checked containers can
-// be compared across request patterns.
+// The integrity verdict of a container read to its end. Damaged gzip data fails the read at a
+// point that depends on the request sizes, so only containers read to their end can be compared
+// across request patterns.
 enum class Verdict { Unchecked, Invalid, Valid };
 
 struct Unpacked

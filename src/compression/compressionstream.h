@@ -5,7 +5,7 @@
 namespace ZRV::Stream {
 
 // Presents its source's bytes compressed with the given algorithm (see EngineStream). When the
-// engine fails, the read returns 0 and the stream closes with the engine's message, or
+// engine fails, the read returns -1 and the stream closes with the engine's message, or
 // "CompressionStream: (de)compressor return stream error", as error string.
 class CompressionStream : public Compression::EngineStream
 {

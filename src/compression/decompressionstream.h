@@ -5,9 +5,9 @@
 namespace ZRV::Stream {
 
 // Presents the uncompressed bytes of its source, compressed with the given algorithm (see
-// EngineStream). When the engine fails, the read returns 0 and the stream closes with the
+// EngineStream). When the engine fails, the read returns -1 and the stream closes with the
 // engine's message, or "DecompressionStream: (de)compressor return stream error", as error
-// string. Corrupt gzip data is the exception: it only ends the output early, without an error.
+// string. Damaged or cut gzip data is such a failure, with a message naming the damage.
 class DecompressionStream : public Compression::EngineStream
 {
     Q_OBJECT

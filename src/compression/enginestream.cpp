@@ -67,7 +67,7 @@ qint64 EngineStream::stopWithError(const QString& text)
 {
     setErrorString(text);
     close();
-    return 0;
+    return -1;
 }
 
 } // namespace ZRV::Stream::Compression

@@ -11,8 +11,8 @@ namespace ZRV::Stream::Compression {
 // over one compressor engine, chosen by algorithm (1 gzip, 3 and 4 the LZ4 block format).
 // size() is 0. With any other algorithm the stream has no engine: the constructor logs
 // "Unsupported compression algorithm", open() fails with that error string, readData() returns
-// -1 and atEnd() is true. Subclasses turn engine failures into a closed stream with an error
-// string, so a stream serves one pass over its source.
+// -1 and atEnd() is true. Subclasses turn engine failures into a read error (-1) and a closed
+// stream with an error string, so a stream serves one pass over its source.
 class EngineStream : public IStreamRead
 {
     Q_OBJECT
@@ -32,7 +32,8 @@ protected:
     EngineStream(QSharedPointer<QIODevice> source, ZRV::Core::Compression::Algorithm algorithm, bool isCompressor,
                  QObject* parent);
 
-    // Sets the error string, closes the stream and its source, and returns the 0 that readData hands on.
+    // Sets the error string, closes the stream and its source, and returns the -1 that readData
+    // hands on.
     qint64 stopWithError(const QString& text);
 
     const std::unique_ptr<CompressorBase> engine_;

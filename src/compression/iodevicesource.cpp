@@ -1,5 +1,10 @@
 #include "compression/iodevicesource.h"
 
+#include "compression/exception/compressor.h"
+#include "stream/readfully.h"
+
+#include <QObject>
+
 namespace boost::iostreams {
 
 IoDeviceSource::IoDeviceSource(QSharedPointer<QIODevice> device)
@@ -9,7 +14,10 @@ IoDeviceSource::IoDeviceSource(QSharedPointer<QIODevice> device)
 
 std::streamsize IoDeviceSource::read(char* s, std::streamsize n)
 {
-    const qint64 count = device_->read(s, n);
+    const qint64 count = ZRV::Stream::readFully(*device_, s, n);
+    if (count < 0)
+        throw ZRV::Stream::Compression::Exception::Compressor(
+            QObject::tr("Cannot read the data to compress: %1").arg(device_->errorString()));
     return count > 0 ? count : -1;
 }
 

@@ -16,8 +16,9 @@ public:
 
     explicit IoDeviceSource(QSharedPointer<QIODevice> device);
 
-    // The device's read(); a device that yields nothing (0, or -1 on failure) is at its end, as
-    // every source of this library is blocking, so -1 is returned to end the chain's input.
+    // Fills s from the device (see readFully), so bytes come in whole requests whatever the
+    // device's read sizes; -1 at the device's end. A failed device read throws
+    // Exception::Compressor with the device's error text.
     std::streamsize read(char* s, std::streamsize n);
 
 private:

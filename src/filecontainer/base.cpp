@@ -4,6 +4,7 @@
 #include "core/zrvdebug.h"
 #include "filecontainer/version1/encryptioninfo.h"
 #include "filecontainer/version1/header.h"
+#include "stream/exception/erroroperation.h"
 
 namespace ZRV::Stream::FileContainer {
 
@@ -68,12 +69,18 @@ bool Base::openStage(QIODevice& stage, OpenMode mode)
 
 qint64 Base::readStage(QIODevice& stage, char* data, qint64 maxSize)
 {
+    qint64 count = 0;
     try {
-        return stage.read(data, maxSize);
+        count = stage.read(data, maxSize);
     } catch (const ZRV::Exception::Base& e) {
         setErrorString(e.message());
         throw;
     }
+    if (count < 0) {
+        setErrorString(stage.errorString());
+        throw ZRV::Stream::Exception::ErrorOperation(stage.errorString());
+    }
+    return count;
 }
 
 bool Base::readingHead(const std::function<bool()>& read)

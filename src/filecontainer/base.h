@@ -47,7 +47,8 @@ protected:
     // Opens an inner stage, taking over its error string when it fails.
     bool openStage(QIODevice& stage, OpenMode mode);
     // Reads from the stage that yields this stream's bytes; an exception sets the error string
-    // to its message and goes on to the caller.
+    // to its message and goes on to the caller, and a read error (-1: damaged gzip data, a
+    // failing source) sets it to the stage's error text and is thrown as ErrorOperation.
     qint64 readStage(QIODevice& stage, char* data, qint64 maxSize);
 
     // For the unpackages: runs the reading of a container's head, turning every exception into

@@ -2,6 +2,7 @@
 
 #include "compression/compressionstream.h"
 #include "encryption/encryptionstream.h"
+#include "filecontainer/recordedsizestream.h"
 #include "filecontainer/version1/header.h"
 #include "stream/joinstream.h"
 
@@ -34,6 +35,13 @@ bool PackageBase::init()
 {
     headerBytes_ = header_->byteArray();
     QSharedPointer<QIODevice> payload = source_;
+    // A container whose data differs from the size its header records would be refused by its
+    // readers; 0 records no size.
+    if (header_->fileSize() != 0) {
+        payload = QSharedPointer<RecordedSizeStream>::create(payload, qint64(header_->fileSize()));
+        if (!openStage(*payload, ReadOnly))
+            return false;
+    }
     if (useCompression()) {
         compression_ = QSharedPointer<CompressionStream>::create(payload, ZRV::Core::Compression::Gzip, nullptr);
         if (!openStage(*compression_, ReadOnly))
@@ -47,13 +55,12 @@ bool PackageBase::init()
     }
 
     headerBuffer_ = QSharedPointer<QBuffer>::create(&headerBytes_);
-    // Unbuffered, so that a stage failing while Qt fills its buffer cannot leave stale bytes there.
-    if (!openStage(*headerBuffer_, ReadOnly | Unbuffered))
+    if (!openStage(*headerBuffer_, ReadOnly))
         return false;
     join_ = QSharedPointer<JoinStream>::create(QList<QSharedPointer<QIODevice>>(), nullptr);
     join_->addStream(headerBuffer_);
     join_->addStream(payload);
-    return openStage(*join_, ReadOnly | Unbuffered);
+    return openStage(*join_, ReadOnly);
 }
 
 } // namespace ZRV::Stream::FileContainer

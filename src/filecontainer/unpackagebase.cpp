@@ -5,6 +5,7 @@
 #include "core/exception/invaliddata.h"
 #include "encryption/decryptionstream.h"
 #include "filecontainer/version1/header.h"
+#include "stream/chunkstream.h"
 
 namespace ZRV::Stream::FileContainer {
 
@@ -38,16 +39,20 @@ qint64 UnpackageBase::readData(char* data, qint64 maxSize)
         return readStage(*decompression_, data, maxSize);
     if (decryption_)
         return readStage(*decryption_, data, maxSize);
-    return readStage(*source_, data, maxSize);
+    return readStage(*input_, data, maxSize);
 }
 
 bool UnpackageBase::init()
 {
     decryption_.reset();
     decompression_.reset();
+    // Pipes and sockets deliver a few bytes per read; every field and stage must get whole reads.
+    input_ = QSharedPointer<ChunkStream>::create(source_);
+    if (!openStage(*input_, ReadOnly))
+        return refuse(errorString());
 
     return readingHead([this] {
-        QDataStream stream(source_.data());
+        QDataStream stream(input_.data());
         readHeader(stream);
         if (stream.status() != QDataStream::Ok)
             throw ZRV::Exception::InvalidData(tr("Container header is cut short"));
@@ -58,7 +63,7 @@ bool UnpackageBase::init()
             return false;
         if (!useCompression())
             return true;
-        decompression_ = QSharedPointer<DecompressionStream>::create(decryption_ ? decryption_ : source_,
+        decompression_ = QSharedPointer<DecompressionStream>::create(decryption_ ? decryption_ : input_,
                                                                      ZRV::Core::Compression::Gzip, nullptr);
         return openStage(*decompression_, ReadOnly) || refuse(errorString());
     });

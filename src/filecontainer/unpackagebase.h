@@ -41,6 +41,8 @@ protected:
     // Throws InvalidData when the container ends inside the IV.
     QByteArray readIv(QDataStream& stream, ZRV::Core::Encryption::Algorithm algorithm);
 
+    // The container source, read in whole requests: the head and the stages read from it.
+    QSharedPointer<QIODevice> input_;
     QSharedPointer<DecryptionStream> decryption_;
 
 private:

@@ -90,8 +90,11 @@ TEST_P(ContainerRoundTrip, yieldsTheDataBack)
     EXPECT_TRUE(unpacked.valid);
     EXPECT_EQ(unpacked.realSize, quint64(data.size()));
 
-    // A pipe-like source, which can neither seek nor open again, gives the same.
-    const Unpacked piped = unpack(version, QSharedPointer<TrickleDevice>::create(container, 3000));
+    // A pipe-like source, which can neither seek nor open again and brings a few bytes per read
+    // or none at all while more is to come, gives the same.
+    auto pipe = QSharedPointer<TrickleDevice>::create(container, 3);
+    pipe->setStalling(true);
+    const Unpacked piped = unpack(version, pipe);
     EXPECT_EQ(piped.data, data);
     EXPECT_TRUE(piped.valid);
 }
@@ -172,6 +175,76 @@ TEST(Container, cutVersion2AndBadTrailer)
         EXPECT_EQ(unpacked.error, c.openError.isEmpty() ? "Unknown error" : c.openError);
         EXPECT_FALSE(unpacked.valid);
         EXPECT_EQ(unpacked.data, c.openError.isEmpty() ? data : QByteArray());
+    }
+}
+
+// Without a trailer, the gzip checks are all that guard the data: damage must fail the read,
+// never end the data early.
+TEST(Container, damagedUnencryptedGzipPayloadFailsTheRead)
+{
+    const QByteArray data = compressibleBytes(100000);
+    for (int version : {1, 2}) {
+        const QByteArray container = pack(version, NoEncryption, true, data);
+        const int size = container.size();
+        const struct { const char* name; QByteArray bytes; } rows[] = {
+            {"deflateFlipped", flipped(container, size / 2, 0x10)},
+            {"crcFlipped", flipped(container, size - 8)},
+            {"lengthFlipped", flipped(container, size - 1)},
+            {"cutInsideDeflate", container.left(size / 2)},
+            {"cutAfterHeader", container.left(version == 1 ? 37 : 45)},
+        };
+        for (const auto& row : rows) {
+            SCOPED_TRACE(testing::Message() << "version " << version << " " << row.name);
+            auto pipe = QSharedPointer<TrickleDevice>::create(row.bytes, 1000);
+            QScopedPointer<Base> unpackage(version == 1 ? static_cast<Base*>(new V1::Unpackage(pipe, "", nullptr))
+                                                        : new V2::Unpackage(pipe, "", nullptr));
+            ASSERT_TRUE(unpackage->open(QIODevice::ReadOnly));
+            try {
+                readInSteps(*unpackage, 4096);
+                ADD_FAILURE() << "damage not reported";
+            } catch (const ZRV::Stream::Exception::ErrorOperation& e) {
+                EXPECT_TRUE(e.message().contains("gzip data")) << e.message().toStdString();
+                EXPECT_EQ(unpackage->errorString(), e.message());
+            }
+        }
+    }
+}
+
+// A package holds its source to the size it records, so that what it writes reads back as
+// whole; 0 records no size.
+TEST(Container, packageFailsWhenTheSourceDeliversAnotherSizeThanRecorded)
+{
+    const QByteArray data = compressibleBytes(50000);
+    const struct { const char* name; qint64 recorded; QString error; } rows[] = {
+        {"sourceGrew", 49999, "The data to pack grew beyond the 49999 bytes recorded in the container header"},
+        {"sourceShrank", 50001, "The data to pack ended after 50000 of the 50001 bytes recorded in the container header"},
+        {"noSizeRecorded", 0, ""},
+        {"exactSize", 50000, ""},
+    };
+    for (int version : {1, 2}) {
+        for (int cipher : {int(NoEncryption), int(Aes128)}) {
+            for (bool compressed : {false, true}) {
+                for (const auto& row : rows) {
+                    SCOPED_TRACE(testing::Message() << "version " << version << " cipher " << cipher
+                                                    << (compressed ? " gzip " : " ") << row.name);
+                    auto source = QSharedPointer<TrickleDevice>::create(data, 777);
+                    QScopedPointer<Base> package;
+                    if (version == 1)
+                        package.reset(new V1::Package(source, row.recorded, Algorithm(cipher), "pw", compressed, nullptr));
+                    else
+                        package.reset(new V2::Package(source, row.recorded, Algorithm(cipher), "pw", compressed, nullptr));
+                    ASSERT_TRUE(package->open(QIODevice::ReadOnly));
+                    try {
+                        const QByteArray container = readInSteps(*package, 4096);
+                        EXPECT_TRUE(row.error.isEmpty()) << "no error";
+                        EXPECT_EQ(unpack(version, bufferWith(container), "pw").data, data);
+                    } catch (const ZRV::Stream::Exception::ErrorOperation&) {
+                        EXPECT_TRUE(package->errorString().endsWith(row.error) && !row.error.isEmpty())
+                            << package->errorString().toStdString();
+                    }
+                }
+            }
+        }
     }
 }
 

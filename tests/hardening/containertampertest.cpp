@@ -2,6 +2,7 @@
 #include "support/fastcontainer.h"
 #include "support/testbytes.h"
 
+#include "filecontainer/version2/package.h"
 #include "filecontainer/version2/unpackage.h"
 
 #include <gtest/gtest.h>
@@ -31,3 +32,16 @@ TEST(ContainerTamperTest, encryptedCompressedV2Container)
 }
 
 } // namespace
+
+// Without encryption only the gzip checks and the recorded size guard the data.
+TEST(ContainerTamperTest, unencryptedCompressedV2Container)
+{
+    const QByteArray data = compressibleBytes(200);
+    ZRV::Stream::FileContainer::V2::Package package(bufferWith(data), data.size(), ZRV::Core::Encryption::NoEncryption,
+                                                    QByteArray(), true, nullptr);
+    ASSERT_TRUE(package.open(QIODevice::ReadOnly));
+    TamperMatrix matrix("V2 container, gzip", unpackV2);
+    matrix.addFile("container", package.readAll());
+    matrix.run({0x01, 0x80, 0xFF});
+    matrix.expectNothingAccepted();
+}

@@ -24,7 +24,7 @@ bool Unpackage::initDecryption(QDataStream& stream, quint32& payloadStart)
     EncryptionInfo* info = header_->encryptionInfo();
     const QByteArray iv = readIv(stream, info->algorythm());
     payloadStart += iv.size();
-    decryption_ = QSharedPointer<DecryptionStream>::create(source_, info->algorythm(), info->masterKey(), iv, AllData,
+    decryption_ = QSharedPointer<DecryptionStream>::create(input_, info->algorythm(), info->masterKey(), iv, AllData,
                                                            nullptr);
     return openStage(*decryption_, ReadOnly);
 }

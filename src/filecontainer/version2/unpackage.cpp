@@ -66,7 +66,7 @@ bool Unpackage::initDecryption(QDataStream& stream, quint32& payloadStart)
     // The HMAC stage opens first: opening the decryption over a closed stage would close and
     // reopen the container source, which a pipe cannot do and a file would rewind.
     hmac_ = QSharedPointer<Hmacing::OutStream>::create(
-        source_, QCryptographicHash::hash(keys.mid(keyLength), QCryptographicHash::Sha256), nullptr);
+        input_, QCryptographicHash::hash(keys.mid(keyLength), QCryptographicHash::Sha256), nullptr);
     if (!openStage(*hmac_, ReadOnly))
         return false;
     hmac_->addData(iv);
