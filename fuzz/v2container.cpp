@@ -10,7 +10,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     using ZRV::Fuzz::Verdict;
     ZRV::Fuzz::checkUnpackage<Unpackage>(data, size, [](const Unpackage& unpackage) {
-        if (!unpackage.useEncryption())
+        if (!unpackage.useEncryption() && unpackage.realSize() == 0)
             return Verdict::Unchecked;
         return unpackage.validate() ? Verdict::Valid : Verdict::Invalid;
     });

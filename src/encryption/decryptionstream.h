@@ -18,7 +18,7 @@ class DecryptionStream : public CipherStream
 public:
     // Throws as CipherStream's constructor.
     DecryptionStream(QSharedPointer<QIODevice> source, Core::Encryption::Algorithm algorithm, const QByteArray& key,
-                     const QByteArray& iv, Core::Encryption::Type type, QObject* parent);
+                     const QByteArray& iv, Core::Encryption::Type type, QObject* parent = nullptr);
 
 protected:
     qint64 readData(char* data, qint64 maxSize) override;

@@ -16,7 +16,7 @@ class EncryptionStream : public CipherStream
 public:
     // Throws as CipherStream's constructor.
     EncryptionStream(QSharedPointer<QIODevice> source, Core::Encryption::Algorithm algorithm, const QByteArray& key,
-                     const QByteArray& iv, Core::Encryption::Type type, QObject* parent);
+                     const QByteArray& iv, Core::Encryption::Type type, QObject* parent = nullptr);
 
 protected:
     qint64 readData(char* data, qint64 maxSize) override;

@@ -8,11 +8,9 @@
 
 namespace ZRV::Stream::FileContainer {
 
-Base::Base(QSharedPointer<QIODevice> source, const QByteArray& password, std::unique_ptr<V1::Header> header,
-           QObject* parent)
+Base::Base(QSharedPointer<QIODevice> source, const QByteArray& password, QObject* parent)
     : IStreamRead(std::move(source), parent)
     , password_(password)
-    , header_(std::move(header))
 {
 }
 
@@ -25,8 +23,11 @@ bool Base::isSequential() const
 
 bool Base::open(OpenMode mode)
 {
-    if (!IStreamRead::open(mode))
+    if (!IStreamRead::open(mode)) {
+        if (source_)
+            setErrorString(source_->errorString());
         return false;
+    }
     try {
         if (init())
             return true;
@@ -50,12 +51,12 @@ bool Base::reset()
 
 bool Base::useCompression() const
 {
-    return header_ && header_->compressionInfo();
+    return header() && header()->compressionInfo();
 }
 
 bool Base::useEncryption() const
 {
-    const V1::EncryptionInfo* info = header_ ? header_->encryptionInfo() : nullptr;
+    const V1::EncryptionInfo* info = header() ? header()->encryptionInfo() : nullptr;
     return info && info->algorythm() != ZRV::Core::Encryption::NoEncryption;
 }
 

@@ -4,7 +4,6 @@
 
 #include <QByteArray>
 #include <functional>
-#include <memory>
 
 namespace ZRV::Stream::FileContainer {
 
@@ -15,18 +14,17 @@ class Header;
 // Common ground of the container streams: a read-only sequential stream whose open() opens the
 // source and then has init() build the inner chain. A failed init() leaves the stream closed; so
 // does an exception out of it, which passes on to the caller. PackageBase and UnpackageBase build
-// the chains of the two directions; the version classes add their header and key handling.
+// the chains of the two directions; the version classes add their typed header and key handling.
 class Base : public IStreamRead
 {
     Q_OBJECT
 
 public:
-    // header: the container's header, or null for one still to be read.
-    Base(QSharedPointer<QIODevice> source, const QByteArray& password, std::unique_ptr<V1::Header> header,
-         QObject* parent);
+    Base(QSharedPointer<QIODevice> source, const QByteArray& password, QObject* parent);
     ~Base() override;
 
     bool isSequential() const override;
+    // False, with the source's error text, when the source cannot be opened.
     bool open(OpenMode mode) override;
     // 0: a container's size is not known in advance.
     qint64 size() const override;
@@ -43,6 +41,9 @@ protected:
     // Builds and opens the inner streams over the open source; false (with the error string
     // set) when the container cannot be made or read.
     virtual bool init() = 0;
+    // The container's header, as the fields both versions share: a package's own, or the one an
+    // unpackage read; null while there is none.
+    virtual const V1::Header* header() const = 0;
 
     // Opens an inner stage, taking over its error string when it fails.
     bool openStage(QIODevice& stage, OpenMode mode);
@@ -61,9 +62,6 @@ protected:
     bool checkPosition(quint32 expected);
 
     const QByteArray password_;
-    // Every version's header is a version 1 header with more; each version class makes and reads
-    // headers of its own version only, so it may take this one as its own type.
-    std::unique_ptr<V1::Header> header_;
 };
 
 } // namespace ZRV::Stream::FileContainer

@@ -1,7 +1,6 @@
 #include "filecontainer/packagebase.h"
 
 #include "compression/compressionstream.h"
-#include "encryption/encryptionstream.h"
 #include "filecontainer/recordedsizestream.h"
 #include "filecontainer/version1/header.h"
 #include "stream/joinstream.h"
@@ -10,9 +9,8 @@
 
 namespace ZRV::Stream::FileContainer {
 
-PackageBase::PackageBase(QSharedPointer<QIODevice> source, const QByteArray& password,
-                         std::unique_ptr<V1::Header> header, QObject* parent)
-    : Base(std::move(source), password, std::move(header), parent)
+PackageBase::PackageBase(QSharedPointer<QIODevice> source, const QByteArray& password, QObject* parent)
+    : Base(std::move(source), password, parent)
 {
 }
 
@@ -23,7 +21,7 @@ bool PackageBase::atEnd() const
 
 QByteArray PackageBase::iv() const
 {
-    return encryption_ ? encryption_->iv() : QByteArray();
+    return iv_;
 }
 
 qint64 PackageBase::readData(char* data, qint64 maxSize)
@@ -33,33 +31,33 @@ qint64 PackageBase::readData(char* data, qint64 maxSize)
 
 bool PackageBase::init()
 {
-    headerBytes_ = header_->byteArray();
+    headerBytes_ = header()->byteArray();
     QSharedPointer<QIODevice> payload = source_;
     // A container whose data differs from the size its header records would be refused by its
     // readers; 0 records no size.
-    if (header_->fileSize() != 0) {
-        payload = QSharedPointer<RecordedSizeStream>::create(payload, qint64(header_->fileSize()));
+    if (header()->fileSize() != 0) {
+        payload = QSharedPointer<RecordedSizeStream>::create(payload, qint64(header()->fileSize()));
         if (!openStage(*payload, ReadOnly))
             return false;
     }
     if (useCompression()) {
-        compression_ = QSharedPointer<CompressionStream>::create(payload, ZRV::Core::Compression::Gzip, nullptr);
-        if (!openStage(*compression_, ReadOnly))
+        payload = QSharedPointer<CompressionStream>::create(payload, ZRV::Core::Compression::Gzip);
+        if (!openStage(*payload, ReadOnly))
             return false;
-        payload = compression_;
     }
     if (useEncryption()) {
-        payload = encrypt(payload);
-        if (!payload)
+        const Encryption encryption = encrypt(payload);
+        if (!encryption.stage)
             return false;
+        payload = encryption.stage;
+        headerBytes_ += encryption.prefix;
+        iv_ = encryption.iv;
     }
 
     headerBuffer_ = QSharedPointer<QBuffer>::create(&headerBytes_);
     if (!openStage(*headerBuffer_, ReadOnly))
         return false;
-    join_ = QSharedPointer<JoinStream>::create(QList<QSharedPointer<QIODevice>>(), nullptr);
-    join_->addStream(headerBuffer_);
-    join_->addStream(payload);
+    join_ = QSharedPointer<JoinStream>::create(QList<QSharedPointer<QIODevice>>{headerBuffer_, payload});
     return openStage(*join_, ReadOnly);
 }
 

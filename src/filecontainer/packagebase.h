@@ -3,10 +3,8 @@
 #include "filecontainer/base.h"
 
 namespace ZRV::Stream {
-class CompressionStream;
-class EncryptionStream;
 class JoinStream;
-} // namespace ZRV::Stream
+}
 
 namespace ZRV::Stream::FileContainer {
 
@@ -24,20 +22,25 @@ public:
     QByteArray iv() const override;
 
 protected:
-    PackageBase(QSharedPointer<QIODevice> source, const QByteArray& password, std::unique_ptr<V1::Header> header,
-                QObject* parent);
+    PackageBase(QSharedPointer<QIODevice> source, const QByteArray& password, QObject* parent);
+
+    // What a version's encryption makes of the payload.
+    struct Encryption
+    {
+        QSharedPointer<QIODevice> stage; // yields the encrypted payload; null when a stage failed
+        QByteArray prefix;               // the bytes between header and payload
+        QByteArray iv;                   // the payload IV
+    };
 
     qint64 readData(char* data, qint64 maxSize) override;
     bool init() override;
-    // Opens the version's encryption stages over the payload and appends to headerBytes_ what
-    // goes before the payload. Returns the stage to read, or null (error string set).
-    virtual QSharedPointer<QIODevice> encrypt(QSharedPointer<QIODevice> payload) = 0;
-
-    QByteArray headerBytes_;
-    QSharedPointer<EncryptionStream> encryption_;
+    // Opens the version's encryption stages over the payload. A null stage means failure, with
+    // the error string set.
+    virtual Encryption encrypt(QSharedPointer<QIODevice> payload) = 0;
 
 private:
-    QSharedPointer<CompressionStream> compression_;
+    QByteArray headerBytes_;
+    QByteArray iv_;
     QSharedPointer<QIODevice> headerBuffer_;
     QSharedPointer<JoinStream> join_;
 };

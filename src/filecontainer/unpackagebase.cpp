@@ -4,15 +4,18 @@
 #include "core/encryption/key.h"
 #include "core/exception/invaliddata.h"
 #include "encryption/decryptionstream.h"
+#include "encryption/hmacing/outstream.h"
 #include "filecontainer/version1/header.h"
 #include "stream/chunkstream.h"
 
 namespace ZRV::Stream::FileContainer {
 
 UnpackageBase::UnpackageBase(QSharedPointer<QIODevice> source, const QByteArray& password, QObject* parent)
-    : Base(std::move(source), password, nullptr, parent)
+    : Base(std::move(source), password, parent)
 {
 }
+
+UnpackageBase::~UnpackageBase() = default;
 
 bool UnpackageBase::atEnd() const
 {
@@ -30,22 +33,30 @@ QByteArray UnpackageBase::iv() const
 
 unsigned long long UnpackageBase::realSize() const
 {
-    return header_ ? header_->fileSize() : 0;
+    return header() ? header()->fileSize() : 0;
+}
+
+bool UnpackageBase::validate() const
+{
+    return (!check_ || check_->validate()) && (realSize() == 0 || delivered_ == realSize());
 }
 
 qint64 UnpackageBase::readData(char* data, qint64 maxSize)
 {
-    if (decompression_)
-        return readStage(*decompression_, data, maxSize);
-    if (decryption_)
-        return readStage(*decryption_, data, maxSize);
-    return readStage(*input_, data, maxSize);
+    QIODevice& stage = decompression_ ? static_cast<QIODevice&>(*decompression_)
+                       : decryption_  ? static_cast<QIODevice&>(*decryption_)
+                                      : *input_;
+    const qint64 count = readStage(stage, data, maxSize);
+    delivered_ += quint64(count);
+    return count;
 }
 
 bool UnpackageBase::init()
 {
+    check_.reset();
     decryption_.reset();
     decompression_.reset();
+    delivered_ = 0;
     // Pipes and sockets deliver a few bytes per read; every field and stage must get whole reads.
     input_ = QSharedPointer<ChunkStream>::create(source_);
     if (!openStage(*input_, ReadOnly))
@@ -56,15 +67,21 @@ bool UnpackageBase::init()
         readHeader(stream);
         if (stream.status() != QDataStream::Ok)
             throw ZRV::Exception::InvalidData(tr("Container header is cut short"));
-        quint32 payloadStart = header_->getSize();
-        if (useEncryption() && !initDecryption(stream, payloadStart))
-            return refuse(errorString());
+        quint32 payloadStart = header()->getSize();
+        if (useEncryption()) {
+            const Decryption decryption = decrypt(stream, input_);
+            if (!decryption.stage)
+                return refuse(errorString());
+            check_ = decryption.check;
+            decryption_ = decryption.stage;
+            payloadStart += decryption.prefixSize;
+        }
         if (!checkPosition(payloadStart))
             return false;
         if (!useCompression())
             return true;
         decompression_ = QSharedPointer<DecompressionStream>::create(decryption_ ? decryption_ : input_,
-                                                                     ZRV::Core::Compression::Gzip, nullptr);
+                                                                     ZRV::Core::Compression::Gzip);
         return openStage(*decompression_, ReadOnly) || refuse(errorString());
     });
 }

@@ -1,5 +1,6 @@
 #include "core/encryption/key.h"
 #include "filecontainer/checkversion.h"
+#include "filecontainer/openunpackage.h"
 #include "filecontainer/version1/package.h"
 #include "filecontainer/version1/unpackage.h"
 #include "filecontainer/version2/header.h"
@@ -13,6 +14,7 @@
 
 #include <QBuffer>
 #include <QCryptographicHash>
+#include <QFile>
 #include <gtest/gtest.h>
 
 using namespace ZRV::Stream::FileContainer;
@@ -38,16 +40,16 @@ struct Unpacked { bool opened = false; QString error; QByteArray data; bool vali
 Unpacked unpack(int version, QSharedPointer<QIODevice> source, const QByteArray& password = "secret", int chunk = 4096)
 {
     Unpacked result;
-    QScopedPointer<Base> unpackage(version == 1 ? static_cast<Base*>(new V1::Unpackage(source, password, nullptr))
-                                                : new V2::Unpackage(source, password, nullptr));
+    QScopedPointer<UnpackageBase> unpackage(version == 1
+                                                ? static_cast<UnpackageBase*>(new V1::Unpackage(source, password))
+                                                : new V2::Unpackage(source, password));
     result.opened = unpackage->open(QIODevice::ReadOnly);
     result.error = unpackage->errorString();
     if (!result.opened)
         return result;
     result.data = readInSteps(*unpackage, chunk);
-    auto* v2 = qobject_cast<V2::Unpackage*>(unpackage.data());
-    result.valid = !v2 || v2->validate();
-    result.realSize = v2 ? v2->realSize() : static_cast<V1::Unpackage&>(*unpackage).realSize();
+    result.valid = unpackage->validate();
+    result.realSize = unpackage->realSize();
     return result;
 }
 
@@ -246,6 +248,67 @@ TEST(Container, packageFailsWhenTheSourceDeliversAnotherSizeThanRecorded)
             }
         }
     }
+}
+
+// Readers compare a recorded size with the bytes they read, version 1 included.
+TEST(Container, recordedSizeOtherThanTheDataFailsValidation)
+{
+    const QByteArray data = compressibleBytes(1000);
+    for (int version : {1, 2}) {
+        for (bool compressed : {false, true}) {
+            SCOPED_TRACE(testing::Message() << "version " << version << (compressed ? " gzip" : ""));
+            const QByteArray container = pack(version, NoEncryption, compressed, data);
+            const int sizeField = 28;
+            for (qint64 recorded : {999, 1001}) {
+                const Unpacked unpacked = unpack(version, bufferWith(patched(container, sizeField, recorded)));
+                EXPECT_EQ(unpacked.data, data);
+                EXPECT_FALSE(unpacked.valid) << recorded;
+            }
+            EXPECT_TRUE(unpack(version, bufferWith(patched(container, sizeField, qint64(0)))).valid);
+        }
+    }
+}
+
+// One call opens a container of either version from any device, reading its first bytes once.
+TEST(OpenUnpackage, picksTheVersionAndAsksForAPasswordOnlyWhenEncrypted)
+{
+    const QByteArray data = compressibleBytes(20000);
+    const struct { const char* name; int version; Algorithm cipher; bool compressed; } rows[] = {
+        {"v1Gzip", 1, NoEncryption, true}, {"v1Des", 1, Des, false},
+        {"v2Plain", 2, NoEncryption, false}, {"v2Aes256Gzip", 2, Aes256, true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        auto pipe = QSharedPointer<TrickleDevice>::create(pack(row.version, row.cipher, row.compressed, data), 7);
+        pipe->setStalling(true);
+        int asked = 0;
+        const auto unpackage = openUnpackage(pipe, [&asked] { ++asked; return QByteArray("secret"); });
+        ASSERT_TRUE(unpackage->isOpen()) << unpackage->errorString().toStdString();
+        EXPECT_EQ(asked, row.cipher == NoEncryption ? 0 : 1);
+        EXPECT_EQ(unpackage->metaObject()->className(),
+                  QString("ZRV::Stream::FileContainer::V%1::Unpackage").arg(row.version));
+        EXPECT_EQ(readInSteps(*unpackage, 4096), data);
+        EXPECT_TRUE(unpackage->validate());
+        EXPECT_EQ(unpackage->realSize(), quint64(data.size()));
+    }
+
+    QByteArray version3 = pack(2, NoEncryption, false, "data");
+    version3[16] = 3;
+    const std::pair<QByteArray, QString> refused[] = {
+        {"", "CryptoContainerV1Header Signatures not equal"},
+        {"not a container at all, just text", "CryptoContainerV1Header Signatures not equal"},
+        {version3, "Unknown header version 3. Last known version is a 2"},
+        {pack(2, Aes128, false, data), "Incorrect decryption password (Container header is corrupted)"},
+    };
+    for (const auto& [bytes, error] : refused) {
+        LogCapture log;
+        const auto unpackage = openUnpackage(QSharedPointer<TrickleDevice>::create(bytes, 5), "wrong");
+        EXPECT_FALSE(unpackage->isOpen());
+        EXPECT_EQ(unpackage->errorString(), error);
+    }
+    const auto missing = openUnpackage(QSharedPointer<QFile>::create("/nonexistent/zrv/container"), "");
+    EXPECT_FALSE(missing->isOpen());
+    EXPECT_EQ(missing->errorString(), "No such file or directory");
 }
 
 TEST(CheckVersion, everyKindOfInput)

@@ -11,20 +11,26 @@ namespace ZRV::Stream::FileContainer::V1 {
 
 Package::Package(QSharedPointer<QIODevice> source, unsigned long long fileSize, Algorithm algorithm,
                  const QByteArray& password, bool useCompression, QObject* parent)
-    : PackageBase(std::move(source), password,
-                  std::make_unique<Header>(algorithm, Key::randomSalt(), useCompression, fileSize, password), parent)
+    : PackageBase(std::move(source), password, parent)
+    , header_(std::make_unique<Header>(algorithm, Key::randomSalt(), useCompression, fileSize, password))
 {
 }
 
-QSharedPointer<QIODevice> Package::encrypt(QSharedPointer<QIODevice> payload)
+Package::~Package() = default;
+
+const Header* Package::header() const
+{
+    return header_.get();
+}
+
+PackageBase::Encryption Package::encrypt(QSharedPointer<QIODevice> payload)
 {
     EncryptionInfo* info = header_->encryptionInfo();
-    encryption_ = QSharedPointer<EncryptionStream>::create(payload, info->algorythm(), info->masterKey(), QByteArray(),
-                                                           AllData, nullptr);
-    if (!openStage(*encryption_, ReadOnly))
-        return nullptr;
-    headerBytes_ += encryption_->iv();
-    return encryption_;
+    auto encryption =
+        QSharedPointer<EncryptionStream>::create(payload, info->algorythm(), info->masterKey(), QByteArray(), AllData);
+    if (!openStage(*encryption, ReadOnly))
+        return {};
+    return {encryption, encryption->iv(), encryption->iv()};
 }
 
 } // namespace ZRV::Stream::FileContainer::V1

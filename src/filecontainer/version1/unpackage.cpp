@@ -13,20 +13,27 @@ Unpackage::Unpackage(QSharedPointer<QIODevice> source, const QByteArray& passwor
 {
 }
 
+Unpackage::~Unpackage() = default;
+
+const Header* Unpackage::header() const
+{
+    return header_.get();
+}
+
 void Unpackage::readHeader(QDataStream& stream)
 {
     header_ = std::make_unique<Header>(password_);
     stream >> *header_;
 }
 
-bool Unpackage::initDecryption(QDataStream& stream, quint32& payloadStart)
+UnpackageBase::Decryption Unpackage::decrypt(QDataStream& stream, const QSharedPointer<QIODevice>& input)
 {
     EncryptionInfo* info = header_->encryptionInfo();
     const QByteArray iv = readIv(stream, info->algorythm());
-    payloadStart += iv.size();
-    decryption_ = QSharedPointer<DecryptionStream>::create(input_, info->algorythm(), info->masterKey(), iv, AllData,
-                                                           nullptr);
-    return openStage(*decryption_, ReadOnly);
+    auto decryption = QSharedPointer<DecryptionStream>::create(input, info->algorythm(), info->masterKey(), iv, AllData);
+    if (!openStage(*decryption, ReadOnly))
+        return {};
+    return {decryption, nullptr, quint32(iv.size())};
 }
 
 } // namespace ZRV::Stream::FileContainer::V1

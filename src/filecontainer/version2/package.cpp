@@ -23,12 +23,19 @@ Package::Package(QSharedPointer<QIODevice> source, unsigned long long fileSize, 
 Package::Package(QSharedPointer<QIODevice> source, unsigned long long fileSize, Algorithm algorithm,
                  const QByteArray& password, bool useCompression, const QByteArray& iv, const QByteArray& salt,
                  const QByteArray& encryptionKey, QObject* parent)
-    : PackageBase(std::move(source), password,
-                  std::make_unique<Header>(algorithm, salt, useCompression, fileSize, password), parent)
+    : PackageBase(std::move(source), password, parent)
+    , header_(std::make_unique<Header>(algorithm, salt, useCompression, fileSize, password))
     , iv_(iv)
     , encryptionKey_(encryptionKey)
     , salt_(salt)
 {
+}
+
+Package::~Package() = default;
+
+const V1::Header* Package::header() const
+{
+    return header_.get();
 }
 
 QByteArray Package::encryptionKey() const
@@ -48,7 +55,7 @@ bool Package::init()
 
 bool Package::wrapKeys()
 {
-    EncryptionInfo* info = static_cast<Header&>(*header_).encryptionInfo();
+    EncryptionInfo* info = header_->encryptionInfo();
     const Algorithm algorithm = info->algorythm();
     const int keyLength = Key::length(algorithm);
     if (encryptionKey_.isEmpty())
@@ -64,30 +71,29 @@ bool Package::wrapKeys()
     auto keys = QSharedPointer<QBuffer>::create();
     keys->setData(encryptionKey_);
     keys->open(QIODevice::ReadOnly);
-    EncryptionStream wrapping(keys, algorithm, info->masterKey(), QByteArray(), KeyWrap, nullptr);
+    EncryptionStream wrapping(keys, algorithm, info->masterKey(), QByteArray(), KeyWrap);
     if (!openStage(wrapping, QIODevice::ReadOnly))
         return false;
     info->setCryptedKey(wrapping.readAll());
     return true;
 }
 
-QSharedPointer<QIODevice> Package::encrypt(QSharedPointer<QIODevice> payload)
+PackageBase::Encryption Package::encrypt(QSharedPointer<QIODevice> payload)
 {
     const Algorithm algorithm = header_->encryptionInfo()->algorythm();
     const int keyLength = Key::length(algorithm);
-    encryption_ = QSharedPointer<EncryptionStream>::create(payload, algorithm, encryptionKey_.left(keyLength), iv_,
-                                                           AllData, nullptr);
-    if (!openStage(*encryption_, ReadOnly))
-        return nullptr;
+    auto encryption =
+        QSharedPointer<EncryptionStream>::create(payload, algorithm, encryptionKey_.left(keyLength), iv_, AllData);
+    if (!openStage(*encryption, ReadOnly))
+        return {};
     if (iv_.isEmpty())
-        iv_ = encryption_->iv();
-    hmac_ = QSharedPointer<Hmacing::InStream>::create(
-        encryption_, QCryptographicHash::hash(encryptionKey_.mid(keyLength), QCryptographicHash::Sha256), nullptr);
-    if (!openStage(*hmac_, ReadOnly))
-        return nullptr;
-    hmac_->addData(encryption_->iv());
-    headerBytes_ += HeaderValidate(static_cast<Header*>(header_.get())).byteArray() + encryption_->iv();
-    return hmac_;
+        iv_ = encryption->iv();
+    auto hmac = QSharedPointer<Hmacing::InStream>::create(
+        encryption, QCryptographicHash::hash(encryptionKey_.mid(keyLength), QCryptographicHash::Sha256), nullptr);
+    if (!openStage(*hmac, ReadOnly))
+        return {};
+    hmac->addData(encryption->iv());
+    return {hmac, HeaderValidate(header_.get()).byteArray() + encryption->iv(), encryption->iv()};
 }
 
 } // namespace ZRV::Stream::FileContainer::V2

@@ -18,60 +18,47 @@ Unpackage::Unpackage(QSharedPointer<QIODevice> source, const QByteArray& passwor
 {
 }
 
-bool Unpackage::validate() const
-{
-    return (!hmac_ || hmac_->validate()) && (realSize() == 0 || delivered_ == realSize());
-}
+Unpackage::~Unpackage() = default;
 
-qint64 Unpackage::readData(char* data, qint64 maxSize)
+const V1::Header* Unpackage::header() const
 {
-    const qint64 count = UnpackageBase::readData(data, maxSize);
-    if (count > 0)
-        delivered_ += count;
-    return count;
-}
-
-bool Unpackage::init()
-{
-    hmac_.reset();
-    delivered_ = 0;
-    return UnpackageBase::init();
+    return header_.get();
 }
 
 void Unpackage::readHeader(QDataStream& stream)
 {
     header_ = std::make_unique<Header>(password_);
-    stream >> static_cast<Header&>(*header_);
+    stream >> *header_;
 }
 
-bool Unpackage::initDecryption(QDataStream& stream, quint32& payloadStart)
+UnpackageBase::Decryption Unpackage::decrypt(QDataStream& stream, const QSharedPointer<QIODevice>& input)
 {
-    auto& header = static_cast<Header&>(*header_);
-    EncryptionInfo* info = header.encryptionInfo();
+    EncryptionInfo* info = header_->encryptionInfo();
     const Algorithm algorithm = info->algorythm();
-    HeaderValidate validate(&header);
+    HeaderValidate validate(header_.get());
     stream >> validate;
 
     auto wrapped = QSharedPointer<QBuffer>::create();
     wrapped->setData(info->cryptedKey());
     wrapped->open(ReadOnly);
-    DecryptionStream unwrapping(wrapped, algorithm, info->masterKey(), QByteArray(), KeyWrap, nullptr);
+    DecryptionStream unwrapping(wrapped, algorithm, info->masterKey(), QByteArray(), KeyWrap);
     if (!openStage(unwrapping, ReadOnly))
-        return false;
+        return {};
     const QByteArray keys = unwrapping.readAll();
     const int keyLength = Key::length(algorithm);
     const QByteArray iv = readIv(stream, algorithm);
-    payloadStart += validate.getSize() + iv.size();
 
     // The HMAC stage opens first: opening the decryption over a closed stage would close and
     // reopen the container source, which a pipe cannot do and a file would rewind.
-    hmac_ = QSharedPointer<Hmacing::OutStream>::create(
-        input_, QCryptographicHash::hash(keys.mid(keyLength), QCryptographicHash::Sha256), nullptr);
-    if (!openStage(*hmac_, ReadOnly))
-        return false;
-    hmac_->addData(iv);
-    decryption_ = QSharedPointer<DecryptionStream>::create(hmac_, algorithm, keys.left(keyLength), iv, AllData, nullptr);
-    return openStage(*decryption_, ReadOnly);
+    auto check = QSharedPointer<Hmacing::OutStream>::create(
+        input, QCryptographicHash::hash(keys.mid(keyLength), QCryptographicHash::Sha256), nullptr);
+    if (!openStage(*check, ReadOnly))
+        return {};
+    check->addData(iv);
+    auto decryption = QSharedPointer<DecryptionStream>::create(check, algorithm, keys.left(keyLength), iv, AllData);
+    if (!openStage(*decryption, ReadOnly))
+        return {};
+    return {decryption, check, quint32(validate.getSize() + iv.size())};
 }
 
 } // namespace ZRV::Stream::FileContainer::V2

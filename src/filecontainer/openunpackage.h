@@ -1,0 +1,21 @@
+#pragma once
+
+#include "filecontainer/unpackagebase.h"
+
+#include <functional>
+
+namespace ZRV::Stream::FileContainer {
+
+// Opens the container that `device` holds from its current position to its end, whichever its
+// version, and returns its unpackage: open, or not open with the reason in errorString() (the
+// device cannot be opened, no container, a damaged header, a wrong password). Never null.
+//
+// The version is told by the first bytes, read once, so the device may be sequential (a pipe, a
+// process, a socket); it is opened for reading if it is not open, and left open afterwards.
+// `password` is called, once, only when the header announces encryption. Read the unpackage to
+// its end, then ask validate().
+QSharedPointer<UnpackageBase> openUnpackage(QSharedPointer<QIODevice> device,
+                                            const std::function<QByteArray()>& password);
+QSharedPointer<UnpackageBase> openUnpackage(QSharedPointer<QIODevice> device, const QByteArray& password);
+
+} // namespace ZRV::Stream::FileContainer
