@@ -16,7 +16,14 @@ qint64 ChunkStream::readData(char* data, qint64 maxSize)
     const qint64 count = readFully(*source_, data, maxSize);
     if (count < 0)
         setErrorString(source_->errorString());
+    else if (count < maxSize)
+        sourceEnded_ = true;
     return count;
+}
+
+bool ChunkStream::atEnd() const
+{
+    return isSequential() ? sourceEnded_ && QIODevice::bytesAvailable() == 0 : IStream::atEnd();
 }
 
 } // namespace ZRV::Stream

@@ -15,8 +15,15 @@ class ChunkStream : public IStreamRead
 public:
     explicit ChunkStream(QSharedPointer<QIODevice> source, QObject* parent = nullptr);
 
+    // Over a random-access source, the source's. Over a sequential one, true once a read came up
+    // short: Qt's sequential devices (a QProcess) report their end whenever nothing is buffered.
+    bool atEnd() const override;
+
 protected:
     qint64 readData(char* data, qint64 maxSize) override;
+
+private:
+    bool sourceEnded_ = false;
 };
 
 } // namespace ZRV::Stream

@@ -84,6 +84,14 @@ bool JoinStream::reset()
     return true;
 }
 
+bool JoinStream::waitForReadyRead(int msecs)
+{
+    if (parts_.isEmpty())
+        return false;
+    const auto waiting = std::find_if(parts_.cbegin(), parts_.cend(), [](const auto& part) { return !part->atEnd(); });
+    return (waiting == parts_.cend() ? parts_.last() : *waiting)->waitForReadyRead(msecs);
+}
+
 qint64 JoinStream::readData(char* data, qint64 maxSize)
 {
     qint64 total = 0;

@@ -35,6 +35,9 @@ public:
     bool atEnd() const override;
     // Rewinds every part; false with auto-remove set or when a part cannot rewind.
     bool reset() override;
+    // Waits on the first part not at its end, or else on the last part: a sequential part such as
+    // a QProcess reports its end whenever nothing is buffered, and only waiting tells.
+    bool waitForReadyRead(int msecs) override;
 
 protected:
     qint64 readData(char* data, qint64 maxSize) override;

@@ -2,8 +2,8 @@
 
 namespace ZRV::Stream {
 
-// Empty reads in a row from a device whose waitForReadyRead() cannot wait (a QIODevice that does
-// not implement it) before it counts as ended.
+// Empty reads in a row, from a device that neither delivers nor admits its end, before it counts
+// as ended.
 static const int MaxIdleReads = 1000;
 
 qint64 readFully(QIODevice& device, char* data, qint64 size)
@@ -19,7 +19,13 @@ qint64 readFully(QIODevice& device, char* data, qint64 size)
             idleReads = 0;
             continue;
         }
-        if (device.atEnd() || (!device.waitForReadyRead(-1) && ++idleReads > MaxIdleReads))
+        // A random-access device knows its end. A sequential one may claim it whenever nothing is
+        // buffered (a QProcess does): only waiting tells, and a device that cannot wait is
+        // believed.
+        if (device.atEnd() && !device.isSequential())
+            break;
+        const bool waited = device.waitForReadyRead(-1);
+        if ((!waited && device.atEnd()) || ++idleReads > MaxIdleReads)
             break;
     }
     return filled;

@@ -15,6 +15,7 @@
 #include <QBuffer>
 #include <QCryptographicHash>
 #include <QFile>
+#include <QTemporaryFile>
 #include <gtest/gtest.h>
 
 using namespace ZRV::Stream::FileContainer;
@@ -309,6 +310,30 @@ TEST(OpenUnpackage, picksTheVersionAndAsksForAPasswordOnlyWhenEncrypted)
     const auto missing = openUnpackage(QSharedPointer<QFile>::create("/nonexistent/zrv/container"), "");
     EXPECT_FALSE(missing->isOpen());
     EXPECT_EQ(missing->errorString(), "No such file or directory");
+}
+
+// A process's output arrives in pieces of whatever size the pipe gives, with waits between them.
+TEST(OpenUnpackage, readsFromAProcess)
+{
+    if (!installed("sh"))
+        GTEST_SKIP() << "sh is not installed";
+    const QByteArray data = compressibleBytes(300000);
+    for (int version : {1, 2}) {
+        QTemporaryFile file;
+        ASSERT_TRUE(file.open());
+        file.write(pack(version, Aes128, true, data));
+        file.flush();
+        // Slices of 1000 bytes with a pause between them, so that reads come up short or empty.
+        auto process = QSharedPointer<QProcess>::create();
+        process->start("sh", {"-c", "i=0; while [ $i -lt 400 ]; do dd bs=1000 skip=$i count=1 status=none if=\"$0\"; "
+                                    "i=$((i+1)); [ $((i % 50)) -eq 0 ] && sleep 0.05; done", file.fileName()});
+        ASSERT_TRUE(process->waitForStarted(10000));
+        const auto unpackage = openUnpackage(process, "secret");
+        ASSERT_TRUE(unpackage->isOpen()) << unpackage->errorString().toStdString();
+        EXPECT_EQ(readInSteps(*unpackage, 65536), data) << version;
+        EXPECT_TRUE(unpackage->validate());
+        process->waitForFinished(10000);
+    }
 }
 
 TEST(CheckVersion, everyKindOfInput)
