@@ -28,6 +28,9 @@ QSharedPointer<QIODevice> openBuffer(const QByteArray& bytes)
     return buffer;
 }
 
+// Empty reads in a row, from a source that cannot wait, before the run gives up on it.
+constexpr int MaxIdleRounds = 1000;
+
 QByteArray integrityKeyOf(const QByteArray& masterKey)
 {
     return QCryptographicHash::hash(masterKey, QCryptographicHash::Sha256);
@@ -63,7 +66,10 @@ bool DataStream::atEnd() const
 {
     if (!isOpen())
         return true;
-    return IStream::atEnd() && pendingOutput_.isEmpty() && QIODevice::bytesAvailable() == 0;
+    // A source short of its announced size is not at the end of the run: the next read throws.
+    const bool shortOfAnnounced = announcedSize_ >= 0 && sourceBytes_ < announcedSize_;
+    return sourceFailure_.isNull() && !shortOfAnnounced && IStream::atEnd() && pendingOutput_.isEmpty()
+        && QIODevice::bytesAvailable() == 0;
 }
 
 bool DataStream::isFull() const
@@ -86,6 +92,8 @@ bool DataStream::open(OpenMode mode)
     }
     if (!IStreamRead::open(mode))
         return false;
+    if (announcedSize_ < 0 && !source_->isSequential())
+        announcedSize_ = source_->size();
     try {
         if (prepareRun())
             return true;
@@ -125,7 +133,10 @@ bool DataStream::prepareRun()
         if (checkModificationChanged()) {
             ZrvDebug("TXK").infoH() << "BL modification is changed, do full..";
             startFullRun(in->revision() + 1);
-        } else if (inMap_->useEncryption() != (encryption_ != Encryption::NoEncryption)) {
+        } else if (inMap_->useEncryption() != (encryption_ != Encryption::NoEncryption)
+                   || (inMap_->useEncryption() && in->encryptionAlgorithm() != encryption_)) {
+            // Another recorded code also means another key-padding cipher: the padding carried over
+            // would not open with the cipher the new map names.
             ZrvDebug("TXK").infoH() << "Encryption algorithm is changed! do FULL!";
             startFullRun(in->revision() + 1);
         } else {
@@ -211,20 +222,48 @@ QByteArray DataStream::blockModification(const QByteArray& block, unsigned long 
 qint64 DataStream::readSource(char* data, qint64 size)
 {
     qint64 filled = 0;
+    int idleRounds = 0;
     while (filled < size) {
         const qint64 count = source_->read(data + filled, size - filled);
-        if (count < 0)
+        if (count < 0) {
             sourceFailure_ = source_->errorString();
-        if (count <= 0)
-            return filled > 0 ? filled : count;
-        filled += count;
+            break;
+        }
+        if (count > 0) {
+            filled += count;
+            idleRounds = 0;
+            continue;
+        }
+        if (source_->atEnd())
+            break;
+        // Nothing yet, but more to come (a pipe, a socket, a decrypting stage): a block is never cut
+        // short because a read came back empty. A source that can neither wait nor deliver fails.
+        if (!source_->waitForReadyRead(-1) && ++idleRounds > MaxIdleRounds) {
+            sourceFailure_ = tr("the source delivers nothing but is not at its end");
+            break;
+        }
     }
-    return filled;
+    sourceBytes_ += filled;
+    if (filled > 0 || sourceFailure_.isNull())
+        return filled;
+    return -1;
 }
 
-bool DataStream::sourceHasMore() const
+bool DataStream::sourceHasMore()
 {
-    return sourceFailure_.isNull() && !source_->atEnd();
+    if (!sourceFailure_.isNull())
+        return false;
+    if (!source_->atEnd())
+        return true;
+    if (announcedSize_ >= 0 && sourceBytes_ < announcedSize_)
+        sourceFailure_ =
+            tr("the source ended after %1 of its %2 bytes: it shrank during the run").arg(sourceBytes_).arg(announcedSize_);
+    return false;
+}
+
+void DataStream::setSourceSize(qint64 bytes)
+{
+    announcedSize_ = bytes;
 }
 
 void DataStream::throwIfSourceFailed()

@@ -4,7 +4,12 @@
 #include "core/zrvdebug.h"
 
 #include <QDataStream>
+#include <QFileDevice>
 #include <QObject>
+
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
 
 namespace ZRV::Stream::BlockLevel {
 
@@ -45,9 +50,29 @@ bool MapStream::open(OpenMode mode)
 
 void MapStream::close()
 {
-    if (isOpen() && (openMode() & WriteOnly))
-        writeHeader();
+    finish();
+}
+
+bool MapStream::finish()
+{
+    if (!isOpen())
+        return false;
+    QString failure;
+    if ((openMode() & WriteOnly) && !writeHeader())
+        failure = tr("Cannot write the final map header: %1").arg(source_->errorString());
+    auto* file = qobject_cast<QFileDevice*>(source_.data());
+    if (failure.isEmpty() && (openMode() & WriteOnly) && file) {
+        if (!file->flush())
+            failure = tr("Cannot write map %1: %2").arg(file->fileName(), file->errorString());
+        else if (::fsync(file->handle()) != 0)
+            failure = tr("Cannot write map %1: %2").arg(file->fileName(), QString::fromLocal8Bit(std::strerror(errno)));
+    }
     IStream::close();
+    if (failure.isEmpty())
+        return true;
+    ZrvDebug("TXK").error() << "on finish map:" << failure;
+    setErrorString(failure);
+    return false;
 }
 
 bool MapStream::reset()

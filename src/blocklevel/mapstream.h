@@ -28,7 +28,13 @@ public:
     // Throws ZRV::Exception::InvalidData for a malformed header; a map whose open fails or
     // throws is left closed.
     bool open(OpenMode mode) override;
+    // As finish(), for callers that do not look at the result: the error string keeps it.
     void close() override;
+    // Closes the map. A map open for writing first writes its final header and, when its device
+    // is a file, flushes it and syncs it to disk. False, with the error string naming the cause,
+    // when that failed (or the map was not open): the map on the device is then not the run's
+    // map and must not be published.
+    bool finish();
     // Rewinds the device and reads the header again (throws as open does).
     bool reset() override;
 
