@@ -1,5 +1,6 @@
 #pragma once
 
+#include "blocklevel/blockcodec.h"
 #include "blocklevel/mapstream.h"
 #include "blocklevel/pendingoutput.h"
 #include "core/encryption/algorithm.h"
@@ -21,7 +22,8 @@ class DataStream : public IStreamRead
     Q_OBJECT
 
 public:
-    // inMap is null for a full run.
+    // inMap is null for a full run. The password opens and wraps the master key of version 3
+    // and 4 maps; see setRepositoryKeys for version 5.
     DataStream(QSharedPointer<QIODevice> source, QSharedPointer<MapStream> outMap, QSharedPointer<MapStream> inMap,
                ZRV::Core::Compression::Algorithm compression, ZRV::Core::Encryption::Algorithm encryption,
                const QByteArray& password, QObject* parent);
@@ -41,6 +43,11 @@ public:
     // that shrank during the run) fails the run like a failed read: the revision would describe
     // a source that never existed.
     void setSourceSize(qint64 bytes);
+    // Before open: the run goes into an authenticated repository. It writes a version 5 OUT map
+    // and accepts only a version 5 IN map of the revision before (the IN and OUT maps are told
+    // the keys; the IN map is checked whole when it opens and throws InvalidData if refused).
+    // The password is not used then; the run must be encrypted.
+    void setRepositoryKeys(const RepositoryKeys& keys);
 
     bool isFull() const;
     bool checkModificationChanged();
@@ -60,7 +67,7 @@ protected:
     // Throws ErrorOperation once a failed source read is due to be reported.
     void throwIfSourceFailed();
     // Records one block of the source in the OUT map; a block that is not the same (used flag
-    // and MD5) as the IN map's record at this index has its stored form appended to the
+    // and block hash) as the IN map's record at this index has its stored form appended to the
     // pending output.
     void processBlock(const QByteArray& block, bool used);
 
@@ -81,8 +88,8 @@ private:
     const ZRV::Core::Encryption::Algorithm encryption_;
     const ZRV::Core::Compression::Algorithm compression_;
     QByteArray password_;
-    QByteArray masterKey_;
-    QByteArray integrityKey_;
+    RepositoryKeys keys_;
+    BlockCodec codec_;
     QString sourceFailure_;
     qint64 sourceBytes_ = 0;
     qint64 announcedSize_ = -1;

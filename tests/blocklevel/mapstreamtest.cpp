@@ -158,8 +158,8 @@ TEST(MapHeader, malformedHeadersAreRefusedAndLeaveTheHeaderUnchanged)
     const QByteArray bytes = encode(encrypted);
     const QList<QPair<QByteArray, QString>> cases = {
         {patched<quint8>(bytes, 0, 'X'), "BitmapHeader Signatures not equal"},
-        {patched<quint8>(bytes, 10, 5), "Unknown header version 5. Last known version is a 4"},
-        {patched<quint8>(bytes, 10, 200), "Unknown header version 200. Last known version is a 4"},
+        {patched<quint8>(bytes, 10, 6), "Unknown header version 6. Last known version is a 5"},
+        {patched<quint8>(bytes, 10, 200), "Unknown header version 200. Last known version is a 5"},
         {patched<qint32>(bytes, 31, -1), "Map key padding length -1 is out of range"},
         {patched<qint32>(bytes, 31, 252), "Map key padding length 252 is out of range"},
         {patched<quint32>(bytes, 26, Header::MaxBlockSize + 1), "Map block size 67108865 is out of range"},
