@@ -107,8 +107,12 @@ bool DataStream::prepareRun()
 {
     if (outMap_)
         outMap_->setRepositoryKeys(keys_);
-    if (inMap_)
+    if (inMap_) {
         inMap_->setRepositoryKeys(keys_);
+        // An IN map opened before it was told the keys is checked now.
+        if (keys_.isValid() && inMap_->isOpen() && !inMap_->codec())
+            inMap_->reset();
+    }
     if (!outMap_ || (!outMap_->isOpen() && !outMap_->open(WriteOnly))) {
         ZrvDebug("TXK").error() << "on open BlockLevel OUT map stream";
         return false;
