@@ -236,8 +236,9 @@ bool DataStream::sourceHasMore()
     if (!source_->atEnd())
         return true;
     if (announcedSize_ >= 0 && sourceBytes_ < announcedSize_)
-        sourceFailure_ =
-            tr("the source ended after %1 of its %2 bytes: it shrank during the run").arg(sourceBytes_).arg(announcedSize_);
+        sourceFailure_ = tr("the source ended after %1 of its %2 bytes: it shrank during the run")
+                             .arg(sourceBytes_)
+                             .arg(announcedSize_);
     return false;
 }
 

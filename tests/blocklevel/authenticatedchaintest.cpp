@@ -28,6 +28,7 @@ int recordOffset(int index)
 
 namespace HeaderField {
 constexpr int Version = 10;
+constexpr int Revision = 14;
 constexpr int Length = 18;
 }
 
@@ -86,7 +87,8 @@ TEST(KeyDerivation, matchesIndependentlyComputedKeys)
     EXPECT_EQ(passwordKey.toHex(), "c914cc4f06cc6e8f46d157e3a1b5aa7abceebb17bb0444cd4c4ac16ca2ae9864");
     EXPECT_EQ(KeyDerivation::passwordKey("correct horse", Salt, KeyDerivation::DefaultIterations).toHex(),
               "96a5904c2e08c8da42305dbcc5d7cf18ead2636d49f59526b606f26696281473");
-    EXPECT_EQ(KeyDerivation::passwordKey("correct horse", Salt, 0), KeyDerivation::passwordKey("correct horse", Salt, 1));
+    EXPECT_EQ(KeyDerivation::passwordKey("correct horse", Salt, 0),
+              KeyDerivation::passwordKey("correct horse", Salt, 1));
 
     const QList<QPair<const char*, QByteArray>> subkeys = {
         {KeyDerivation::SettingsLabel, "d43e69481e51ea2fbd15e670ba7184d4c6a99b90f786d5970857c8930924b42d"},
@@ -138,8 +140,9 @@ TEST(AuthenticatedChain, mapFollowsTheDocumentedLayout)
     ASSERT_EQ(masterKey.size(), 32);
 
     const QByteArray records = map.mid(HeaderSize, blocks * RecordSize);
+    const QByteArray revisionOne = QByteArray::fromHex("01000000");
     EXPECT_EQ(map.right(32), hmac(hmac(masterKey, QByteArray("zrv map mac") + '\x01'),
-                                  keys.repositoryId + QByteArray::fromHex("01000000") + records + map.left(HeaderSize)));
+                                  keys.repositoryId + revisionOne + records + map.left(HeaderSize)));
     const QByteArray hashKey = hmac(masterKey, QByteArray("zrv block hash") + '\x01');
     for (int i = 0; i < blocks; ++i)
         EXPECT_EQ(map.mid(recordOffset(i), 16), hmac(hashKey, Second.mid(i * int(BlockSize), int(BlockSize))).left(16))
@@ -169,8 +172,8 @@ TEST(AuthenticatedChain, refusesEveryRearrangedMap)
     const BackupChain chain = authenticatedChain();
     const BackupChain plainChain =
         BackupChain::take({First, Second}, BlockSize, Compression::Lz4, Encryption::Aes128, "correct horse");
-    const BackupChain otherRepository =
-        BackupChain::take({First, Second}, BlockSize, Compression::Lz4, Encryption::Aes128, repositoryKeys(QByteArray(16, 'o')));
+    const BackupChain otherRepository = BackupChain::take({First, Second}, BlockSize, Compression::Lz4,
+                                                          Encryption::Aes128, repositoryKeys(QByteArray(16, 'o')));
     const QByteArray map = chain.maps[1];
     const QByteArray record0 = map.mid(recordOffset(0), RecordSize);
     const QByteArray record1 = map.mid(recordOffset(1), RecordSize);
@@ -180,17 +183,18 @@ TEST(AuthenticatedChain, refusesEveryRearrangedMap)
     unused.replace(recordOffset(2), 16, QByteArray(16, '\0'));
     const qint64 length = qFromLittleEndian<quint64>(map.constData() + HeaderField::Length);
 
+    const QString refused = "Map fails its authentication";
     struct Attack { const char* name; QByteArray map; QString refusal; };
     const QList<Attack> attacks = {
-        {"swappedRecords", swapped, "Map fails its authentication"},
-        {"copiedRecord", QByteArray(map).replace(recordOffset(0), RecordSize, record1), "Map fails its authentication"},
+        {"swappedRecords", swapped, refused},
+        {"copiedRecord", QByteArray(map).replace(recordOffset(0), RecordSize, record1), refused},
         {"copiedMapFile", chain.maps[0], "Map names revision 0 instead of 1"},
-        {"copiedMapFileWithItsRevisionPatched", patched<quint32>(chain.maps[0], 14, 1), "Map fails its authentication"},
-        {"lowerLength", patched<quint64>(map, HeaderField::Length, quint64(length - 5)), "Map fails its authentication"},
-        {"clearedUsedFlagAndZeroedHash", unused, "Map fails its authentication"},
-        {"appendedByte", map + 'x', "Map fails its authentication"},
+        {"copiedMapFileWithItsRevisionPatched", patched<quint32>(chain.maps[0], HeaderField::Revision, 1), refused},
+        {"lowerLength", patched<quint64>(map, HeaderField::Length, quint64(length - 5)), refused},
+        {"clearedUsedFlagAndZeroedHash", unused, refused},
+        {"appendedByte", map + 'x', refused},
         {"droppedLastRecord", map.left(recordOffset(4)) + map.right(32), "Map ends before its last record"},
-        {"otherRepository", otherRepository.maps[1], "Map fails its authentication"},
+        {"otherRepository", otherRepository.maps[1], refused},
         {"versionFourMap", plainChain.maps[1], "Map version 4 in an authenticated repository"},
     };
     for (const Attack& attack : attacks) {
@@ -221,13 +225,14 @@ TEST(AuthenticatedChain, refusesMovedStoredBlocks)
     const QList<Attack> attacks = {
         {"swappedStoredBlocks", 0, {swapped}, "Block 0 does not match its hash"},
         {"revisionZeroDataAsRevisionOne", 1, {chain.data[0], chain.data[0]}, "Block 1 does not match its hash"},
-        {"revisionOneDataCutShort", 1, {chain.data[0], chain.data[1].chopped(1)}, "Data of revision 1 ends inside block 1"},
+        {"revisionOneDataCutShort", 1, {chain.data[0], chain.data[1].chopped(1)},
+         "Data of revision 1 ends inside block 1"},
     };
     for (const Attack& attack : attacks) {
         SCOPED_TRACE(attack.name);
         QString failure;
-        EXPECT_EQ(restoreRevision(chain.maps[attack.revision], attack.revision, attack.data, repositoryKeys(), &failure),
-                  QByteArray());
+        const QByteArray& map = chain.maps[int(attack.revision)];
+        EXPECT_EQ(restoreRevision(map, attack.revision, attack.data, repositoryKeys(), &failure), QByteArray());
         EXPECT_EQ(failure, attack.refusal);
     }
 }
