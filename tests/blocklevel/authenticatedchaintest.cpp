@@ -252,3 +252,19 @@ TEST(AuthenticatedChain, runRefusesToGoUnencryptedOrToContinueAnOlderMap)
     continued.stream->setRepositoryKeys(repositoryKeys());
     EXPECT_THROW(continued.stream->open(QIODevice::ReadOnly), ZRV::Exception::InvalidData);
 }
+
+// A run numbers its map from the previous one; a map made for another revision is not closed
+// with a MAC that a reader of that file name would accept.
+TEST(AuthenticatedChain, writerRefusesToFinishAMapOfAnotherRevision)
+{
+    const BackupChain chain = authenticatedChain();
+    auto outMap = QSharedPointer<MapStream>::create(QSharedPointer<QBuffer>::create(), 1, nullptr);
+    DifferentialFileDataStream stream(bufferWith(Second), outMap,
+                                      QSharedPointer<MapStream>::create(bufferWith(chain.maps[1]), 1, nullptr),
+                                      Compression::Lz4, Encryption::Aes128, QByteArray(), nullptr);
+    stream.setRepositoryKeys(repositoryKeys());
+    ASSERT_TRUE(stream.open(QIODevice::ReadOnly));
+    readUntilAtEnd(stream, 1 << 16);
+    EXPECT_FALSE(outMap->finish());
+    EXPECT_EQ(outMap->errorString(), "Map header names revision 2 instead of 1");
+}
