@@ -1,5 +1,6 @@
 // Reads arbitrary bytes as a block map: MapStream's header reader, then every record the header
-// announces, and revisionRange over the same map.
+// announces, and revisionRange over the same map. A map whose version byte says 5 is read as
+// revision 1 of the fixed authenticated repository, which checks it whole first.
 // Checks: a header and records that read without error write back to bytes that read back to the
 // same values (compared by writing them once more).
 #include "fuzzinput.h"
@@ -45,7 +46,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     quietLogging();
     const QByteArray input = inputBytes(data, size);
-    auto map = QSharedPointer<MapStream>::create(inputDevice(input), 0, nullptr);
+    const bool authenticated = input.size() > 10 && input[10] == 5;
+    auto map = QSharedPointer<MapStream>::create(inputDevice(input), authenticated ? 1 : 0, nullptr);
+    if (authenticated)
+        map->setRepositoryKeys(repositoryKeys());
     try {
         if (!map->open(QIODevice::ReadOnly))
             return 0;

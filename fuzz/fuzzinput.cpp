@@ -1,5 +1,7 @@
 #include "fuzzinput.h"
 
+#include "encryption/keyderivation.h"
+
 #include <QCryptographicHash>
 #include <cstdio>
 #include <cstdlib>
@@ -85,6 +87,11 @@ void fail(const char* what)
 {
     std::fprintf(stderr, "fuzz check failed: %s\n", what);
     std::abort();
+}
+
+ZRV::Stream::BlockLevel::RepositoryKeys repositoryKeys()
+{
+    return {QByteArray(16, 'f'), ZRV::Encryption::KeyDerivation::passwordKey("fuzz password", "fuzz salt", 1)};
 }
 
 } // namespace ZRV::Fuzz

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "blocklevel/repositorykeys.h"
+
 #include <QBuffer>
 #include <QByteArray>
 #include <QSharedPointer>
@@ -50,5 +52,8 @@ inline void require(bool condition, const char* what)
     if (!condition)
         fail(what);
 }
+
+// The keys of the authenticated repository that the block-level targets and their seeds share.
+ZRV::Stream::BlockLevel::RepositoryKeys repositoryKeys();
 
 } // namespace ZRV::Fuzz

@@ -175,14 +175,18 @@ void writeBlockLevelSeeds(SeedWriter& seeds)
         const char* name;
         Compression::Algorithm compression;
         Encryption::Algorithm encryption;
-    } runs[] = {{"plain", Compression::None, Encryption::NoEncryption},
-                {"lz4", Compression::Lz4, Encryption::NoEncryption},
-                {"gzip", Compression::Gzip, Encryption::NoEncryption},
-                {"aes128", Compression::None, Encryption::Aes128},
-                {"lz4aes256", Compression::Lz4, Encryption::Aes256}};
+        bool authenticated;
+    } runs[] = {{"plain", Compression::None, Encryption::NoEncryption, false},
+                {"lz4", Compression::Lz4, Encryption::NoEncryption, false},
+                {"gzip", Compression::Gzip, Encryption::NoEncryption, false},
+                {"aes128", Compression::None, Encryption::Aes128, false},
+                {"lz4aes256", Compression::Lz4, Encryption::Aes256, false},
+                {"authenticatedlz4aes128", Compression::Lz4, Encryption::Aes128, true}};
     for (const auto& run : runs) {
         const BackupChain chain =
-            BackupChain::take({first, second}, blockSize, run.compression, run.encryption, "fuzz password");
+            run.authenticated
+                ? BackupChain::take({first, second}, blockSize, run.compression, run.encryption, repositoryKeys())
+                : BackupChain::take({first, second}, blockSize, run.compression, run.encryption, "fuzz password");
         if (chain.maps.size() != 2) {
             std::fprintf(stderr, "cannot take the %s chain\n", run.name);
             std::exit(1);

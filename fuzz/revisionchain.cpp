@@ -1,5 +1,6 @@
 // Restores arbitrary bytes as a block-level revision: RevisionStream over a map and the data of
-// revisions 0 and 1 (revisions named by records beyond those have no device), with a fixed password.
+// revisions 0 and 1 (revisions named by records beyond those have no device), with a fixed password;
+// a map whose version byte says 5 is restored as revision 1 of the fixed authenticated repository.
 // Input: a request-pattern byte, two bytes of map length m and two of revision-0 data length d
 // (little-endian), then m map bytes, d bytes of revision 0 and the rest as revision 1.
 // Checks: the stream opens or refuses, then ends or throws a library exception; it never hands out
@@ -27,9 +28,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QByteArray data0 = rest.mid(mapBytes.size(), qFromLittleEndian<quint16>(data + 3));
     const QByteArray data1 = rest.mid(mapBytes.size() + data0.size());
 
-    auto map = QSharedPointer<MapStream>::create(inputDevice(mapBytes), 0, nullptr);
+    const bool authenticated = mapBytes.size() > 10 && mapBytes[10] == 5;
+    auto map = QSharedPointer<MapStream>::create(inputDevice(mapBytes), authenticated ? 1 : 0, nullptr);
     const QMap<unsigned int, QSharedPointer<QIODevice>> revisions{{0, inputDevice(data0)}, {1, inputDevice(data1)}};
     RevisionStream stream(map, revisions, "fuzz password", nullptr);
+    if (authenticated)
+        stream.setRepositoryKeys(repositoryKeys());
     try {
         if (!stream.open(openMode(pattern)))
             return 0;

@@ -1,15 +1,8 @@
 #include "blocklevel/datastream.h"
 
-#include "compression/compressionstream.h"
-#include "core/encryption/key.h"
 #include "core/zrvdebug.h"
-#include "encryption/encryptionstream.h"
-#include "encryption/hmacing/instream.h"
-#include "encryption/passwordbasedmasterkeyencryptor.h"
 #include "stream/exception/erroroperation.h"
 
-#include <QBuffer>
-#include <QCryptographicHash>
 #include <QDataStream>
 
 namespace ZRV::Stream::BlockLevel {
@@ -20,18 +13,8 @@ using ZRV::Stream::Exception::ErrorOperation;
 
 namespace {
 
-QSharedPointer<QIODevice> openBuffer(const QByteArray& bytes)
-{
-    auto buffer = QSharedPointer<QBuffer>::create();
-    buffer->setData(bytes);
-    buffer->open(QIODevice::ReadOnly);
-    return buffer;
-}
-
-QByteArray integrityKeyOf(const QByteArray& masterKey)
-{
-    return QCryptographicHash::hash(masterKey, QCryptographicHash::Sha256);
-}
+// Empty reads in a row, from a source that cannot wait, before the run gives up on it.
+constexpr int MaxIdleRounds = 1000;
 
 } // namespace
 
@@ -63,7 +46,10 @@ bool DataStream::atEnd() const
 {
     if (!isOpen())
         return true;
-    return IStream::atEnd() && pendingOutput_.isEmpty() && QIODevice::bytesAvailable() == 0;
+    // A source short of its announced size is not at the end of the run: the next read throws.
+    const bool shortOfAnnounced = announcedSize_ >= 0 && sourceBytes_ < announcedSize_;
+    return sourceFailure_.isNull() && !shortOfAnnounced && IStream::atEnd() && pendingOutput_.isEmpty()
+        && QIODevice::bytesAvailable() == 0;
 }
 
 bool DataStream::isFull() const
@@ -86,6 +72,8 @@ bool DataStream::open(OpenMode mode)
     }
     if (!IStreamRead::open(mode))
         return false;
+    if (announcedSize_ < 0 && !source_->isSequential())
+        announcedSize_ = source_->size();
     try {
         if (prepareRun())
             return true;
@@ -103,13 +91,28 @@ QString DataStream::refusal() const
         return tr("Block-level backup does not support compression algorithm %1").arg(compression_);
     if (encryption_ < Encryption::Aes128 || encryption_ > Encryption::NoEncryption)
         return tr("Block-level backup does not support encryption algorithm %1").arg(encryption_);
+    if (keys_.isValid() && encryption_ == Encryption::NoEncryption)
+        return tr("Block-level backup into an authenticated repository needs encryption");
     if (outMap_ && outMap_->header()->blockSize() > MapStream::Header::MaxBlockSize)
         return tr("Block-level backup does not support block size %1").arg(outMap_->header()->blockSize());
     return QString();
 }
 
+void DataStream::setRepositoryKeys(const RepositoryKeys& keys)
+{
+    keys_ = keys;
+}
+
 bool DataStream::prepareRun()
 {
+    if (outMap_)
+        outMap_->setRepositoryKeys(keys_);
+    if (inMap_) {
+        inMap_->setRepositoryKeys(keys_);
+        // An IN map opened before it was told the keys is checked now.
+        if (keys_.isValid() && inMap_->isOpen() && !inMap_->codec())
+            inMap_->reset();
+    }
     if (!outMap_ || (!outMap_->isOpen() && !outMap_->open(WriteOnly))) {
         ZrvDebug("TXK").error() << "on open BlockLevel OUT map stream";
         return false;
@@ -125,23 +128,31 @@ bool DataStream::prepareRun()
         if (checkModificationChanged()) {
             ZrvDebug("TXK").infoH() << "BL modification is changed, do full..";
             startFullRun(in->revision() + 1);
-        } else if (inMap_->useEncryption() != (encryption_ != Encryption::NoEncryption)) {
+        } else if (inMap_->useEncryption() != (encryption_ != Encryption::NoEncryption)
+                   || (inMap_->useEncryption() && in->encryptionAlgorithm() != encryption_)) {
+            // Another recorded code also means another key-padding cipher: the padding carried over
+            // would not open with the cipher the new map names.
             ZrvDebug("TXK").infoH() << "Encryption algorithm is changed! do FULL!";
             startFullRun(in->revision() + 1);
         } else {
             out->init(*in);
             out->incrementrevision();
-            // The first header, written when the OUT map opened, is a version 4 one; the
-            // final header must have its size.
-            out->setVersion(MapStream::Header::CurrentVersion);
-            out->calculateHeaderSize();
         }
     }
+    // The first header, written when the OUT map opened, is a version 4 one; the final header
+    // must have its size. An authenticated repository writes version 5, which has it too.
+    out->setVersion(keys_.isValid() ? MapStream::Header::AuthenticatedVersion : MapStream::Header::CurrentVersion);
+    out->calculateHeaderSize();
     out->setCompressionAlgorithm(compression_);
     out->setEncryptionAlgorithm(encryption_);
+    codec_ = BlockCodec(*out);
     if (!outMap_->useEncryption())
         return true;
-    return initModificationStream();
+    if (!initModificationStream())
+        return false;
+    if (codec_.isAuthenticated())
+        outMap_->setMapKey(codec_.mapKey());
+    return true;
 }
 
 void DataStream::startFullRun(unsigned int revision)
@@ -153,31 +164,30 @@ void DataStream::startFullRun(unsigned int revision)
 bool DataStream::initModificationStream()
 {
     MapStream::Header* out = outMap_->header();
+    if (inMap_ && inMap_->codec()) {
+        // A version 5 IN map opened with the repository's keys: its key is the chain's.
+        codec_.adoptKey(*inMap_->codec());
+        return true;
+    }
     if (inMap_ && !out->keyPadding().isEmpty()) {
-        const MapStream::Header* in = inMap_->header();
-        const Encryption::Algorithm wrapping =
-            in->useHeaderEncryptionAes256() ? Encryption::Aes256 : in->encryptionAlgorithm();
-        ZRV::Encryption::PasswordBasedMasterKeyEncryptor encryptor(wrapping, password_);
-        masterKey_ = encryptor.fromStream(out->keyPadding());
-        if (masterKey_.isEmpty()) {
-            ZrvDebug("TXK").error() << "Error on init master password, message:" << encryptor.errorString();
-            ZrvDebug("TXK").infoH() << "Init new encryption, and do full";
-        } else if (quint16(masterKey_.size()) == Encryption::Key::length(encryption_)) {
-            integrityKey_ = integrityKeyOf(masterKey_);
+        switch (codec_.unlock(*inMap_->header(), password_, keys_)) {
+        case BlockCodec::Unlock::Opened:
             return true;
-        } else {
+        case BlockCodec::Unlock::Refused:
+            ZrvDebug("TXK").error() << "Error on init master password, message:" << codec_.errorString();
+            ZrvDebug("TXK").infoH() << "Init new encryption, and do full";
+            break;
+        case BlockCodec::Unlock::KeyDoesNotFit:
             ZrvDebug("TXK").infoH() << "Encryption algorithm is changed! do FULL!";
+            break;
         }
     }
     // A new master key cannot open the blocks of earlier revisions: the run is full.
     inMap_.reset();
-    masterKey_ = Encryption::Key::randomKey(encryption_);
-    integrityKey_ = integrityKeyOf(masterKey_);
-    const ZRV::Encryption::PasswordBasedMasterKeyEncryptor encryptor(encryption_, password_);
-    const QByteArray keyPadding = encryptor.toStream(masterKey_);
+    const QByteArray keyPadding = codec_.createKey(password_, keys_);
     if (keyPadding.isEmpty()) {
         ZrvDebug("TXK").error() << "Error on create master key";
-        setErrorString(tr("Error in init master key"));
+        setErrorString(codec_.errorString());
         return false;
     }
     out->setKeyPadding(keyPadding);
@@ -186,45 +196,55 @@ bool DataStream::initModificationStream()
 
 QByteArray DataStream::blockModification(const QByteArray& block, unsigned long long)
 {
-    QByteArray result = block;
-    if (compression_ != Compression::None) {
-        CompressionStream compressor(openBuffer(result), compression_, nullptr);
-        compressor.open(ReadOnly);
-        result = compressor.readAll();
-        if (!compressor.isOpen())
-            throw ErrorOperation(compressor.errorString());
-    }
-    if (encryption_ != Encryption::NoEncryption) {
-        auto encryptor = QSharedPointer<EncryptionStream>::create(openBuffer(result), encryption_, masterKey_,
-                                                                  QByteArray(), Encryption::AllData, nullptr);
-        if (!encryptor->open(ReadOnly))
-            throw ErrorOperation(tr("Error in init encryption stream"));
-        auto sealer = QSharedPointer<Hmacing::InStream>::create(encryptor, integrityKey_, nullptr);
-        if (!sealer->open(ReadOnly))
-            throw ErrorOperation(tr("Error in init hmacing stream"));
-        sealer->addData(encryptor->iv());
-        result = encryptor->iv() + sealer->readAll();
-    }
-    return result;
+    return codec_.encode(block);
 }
 
 qint64 DataStream::readSource(char* data, qint64 size)
 {
     qint64 filled = 0;
+    int idleRounds = 0;
     while (filled < size) {
         const qint64 count = source_->read(data + filled, size - filled);
-        if (count < 0)
+        if (count < 0) {
             sourceFailure_ = source_->errorString();
-        if (count <= 0)
-            return filled > 0 ? filled : count;
-        filled += count;
+            break;
+        }
+        if (count > 0) {
+            filled += count;
+            idleRounds = 0;
+            continue;
+        }
+        if (source_->atEnd())
+            break;
+        // Nothing yet, but more to come (a pipe, a socket, a decrypting stage): a block is never cut
+        // short because a read came back empty. A source that can neither wait nor deliver fails.
+        if (!source_->waitForReadyRead(-1) && ++idleRounds > MaxIdleRounds) {
+            sourceFailure_ = tr("the source delivers nothing but is not at its end");
+            break;
+        }
     }
-    return filled;
+    sourceBytes_ += filled;
+    if (filled > 0 || sourceFailure_.isNull())
+        return filled;
+    return -1;
 }
 
-bool DataStream::sourceHasMore() const
+bool DataStream::sourceHasMore()
 {
-    return sourceFailure_.isNull() && !source_->atEnd();
+    if (!sourceFailure_.isNull())
+        return false;
+    if (!source_->atEnd())
+        return true;
+    if (announcedSize_ >= 0 && sourceBytes_ < announcedSize_)
+        sourceFailure_ = tr("the source ended after %1 of its %2 bytes: it shrank during the run")
+                             .arg(sourceBytes_)
+                             .arg(announcedSize_);
+    return false;
+}
+
+void DataStream::setSourceSize(qint64 bytes)
+{
+    announcedSize_ = bytes;
 }
 
 void DataStream::throwIfSourceFailed()
@@ -254,7 +274,7 @@ void DataStream::processBlock(const QByteArray& block, bool used)
     MapStream::Data record;
     record.setRevision(out->revision());
     record.setUsed(used);
-    record.setHash(used ? QCryptographicHash::hash(block, QCryptographicHash::Md5) : unusedHash);
+    record.setHash(used ? codec_.blockHash(block) : unusedHash);
     MapStream::Data previous;
     const bool unchanged =
         readPreviousRecord(previous) && previous.isUsed() == used && previous.hash() == record.hash();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "blocklevel/blockcodec.h"
 #include "blocklevel/mapstream.h"
 #include "blocklevel/pendingoutput.h"
 #include "core/encryption/algorithm.h"
@@ -12,7 +13,8 @@ namespace ZRV::Stream::BlockLevel {
 // the IN map (compressed, encrypted under the chain's master key, sealed with an HMAC).
 // open decides whether the run is incremental or full and sets up the master key. The stored
 // bytes of a call that do not fit into the caller's buffer are kept and delivered first on the
-// next call; atEnd() is true once the source is at its end and nothing is pending.
+// next call; atEnd() is true once the source is at its end, nothing is pending and no source
+// failure is due to be thrown.
 // The OUT map receives its final length and block count when it is closed, after this stream
 // has been read to the end.
 class DataStream : public IStreamRead
@@ -20,7 +22,8 @@ class DataStream : public IStreamRead
     Q_OBJECT
 
 public:
-    // inMap is null for a full run.
+    // inMap is null for a full run. The password opens and wraps the master key of version 3
+    // and 4 maps; see setRepositoryKeys for version 5.
     DataStream(QSharedPointer<QIODevice> source, QSharedPointer<MapStream> outMap, QSharedPointer<MapStream> inMap,
                ZRV::Core::Compression::Algorithm compression, ZRV::Core::Encryption::Algorithm encryption,
                const QByteArray& password, QObject* parent);
@@ -35,21 +38,36 @@ public:
     qint64 size() const override;
     bool atEnd() const override;
 
+    // The number of bytes the source is to deliver. By default the size of a random-access source
+    // at open; unknown for a sequential one. A source that ends before it delivered them (a file
+    // that shrank during the run) fails the run like a failed read: the revision would describe
+    // a source that never existed.
+    void setSourceSize(qint64 bytes);
+    // Before open: the run goes into an authenticated repository. It writes a version 5 OUT map
+    // and accepts only a version 5 IN map of the revision before (the IN and OUT maps are told
+    // the keys; the IN map is checked whole when it opens and throws InvalidData if refused).
+    // The password is not used then; the run must be encrypted.
+    void setRepositoryKeys(const RepositoryKeys& keys);
+
     bool isFull() const;
     bool checkModificationChanged();
     // The stored form of one block. Throws ErrorOperation when a stage fails.
     virtual QByteArray blockModification(const QByteArray& block, unsigned long long blockIndex);
 
 protected:
-    // Reads until size bytes came, the source is exhausted or a read fails; returns the count,
-    // or the failing read's result when nothing came. After a failed read the source has no
-    // more, and the next call that finds nothing pending throws the failure.
+    // Reads until size bytes came, the source is at its end or a read fails; returns the count,
+    // or -1 when a read failed before anything came. A read of 0 while the source is not at its
+    // end waits for it (waitForReadyRead) and reads again, so block boundaries never depend on
+    // how the source splits its reads. After a failure the source has no more, and the next
+    // call that finds nothing pending throws it.
     qint64 readSource(char* data, qint64 size);
-    bool sourceHasMore() const;
+    // False once the source is at its end or failed; a source at its end short of its announced
+    // size counts as failed.
+    bool sourceHasMore();
     // Throws ErrorOperation once a failed source read is due to be reported.
     void throwIfSourceFailed();
     // Records one block of the source in the OUT map; a block that is not the same (used flag
-    // and MD5) as the IN map's record at this index has its stored form appended to the
+    // and block hash) as the IN map's record at this index has its stored form appended to the
     // pending output.
     void processBlock(const QByteArray& block, bool used);
 
@@ -70,9 +88,11 @@ private:
     const ZRV::Core::Encryption::Algorithm encryption_;
     const ZRV::Core::Compression::Algorithm compression_;
     QByteArray password_;
-    QByteArray masterKey_;
-    QByteArray integrityKey_;
+    RepositoryKeys keys_;
+    BlockCodec codec_;
     QString sourceFailure_;
+    qint64 sourceBytes_ = 0;
+    qint64 announcedSize_ = -1;
 };
 
 } // namespace ZRV::Stream::BlockLevel

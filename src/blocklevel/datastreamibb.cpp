@@ -33,7 +33,6 @@ bool DataStreamIbb::isUsed() const
 
 qint64 DataStreamIbb::readData(char* data, qint64 maxSize)
 {
-    throwIfSourceFailed();
     while (qint64(blockSize_) + pendingOutput_.size() <= maxSize && sourceHasMore()) {
         const qint64 count = readSource(blockBuffer_.data(), qint64(blockSize_));
         if (count < 1) {
@@ -42,6 +41,7 @@ qint64 DataStreamIbb::readData(char* data, qint64 maxSize)
         }
         processBlock(QByteArray::fromRawData(blockBuffer_.constData(), int(count)), isUsed());
     }
+    throwIfSourceFailed();
     return pendingOutput_.take(data, maxSize);
 }
 

@@ -26,7 +26,6 @@ DifferentialFileDataStream::~DifferentialFileDataStream() = default;
 qint64 DifferentialFileDataStream::readData(char* data, qint64 maxSize)
 {
     const qint64 blockSize = outMap_->header()->blockSize();
-    throwIfSourceFailed();
     if (sourceHasMore() && pendingOutput_.size() < maxSize) {
         const qint64 wanted = std::min(maxSize, MaxChunkSize);
         const int chunkSize = int((wanted + blockSize - 1) / blockSize * blockSize);
@@ -39,6 +38,7 @@ qint64 DifferentialFileDataStream::readData(char* data, qint64 maxSize)
             processBlock(QByteArray::fromRawData(chunk_.constData() + offset, int(length)), true);
         }
     }
+    throwIfSourceFailed();
     return pendingOutput_.take(data, maxSize);
 }
 

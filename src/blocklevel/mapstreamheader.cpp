@@ -225,10 +225,10 @@ QDataStream& operator>>(QDataStream& stream, MapStream::Header& header)
         throw ZRV::Exception::InvalidData(QObject::tr("BitmapHeader Signatures not equal"));
     quint8 version = 0;
     stream >> version;
-    if (version > Header::CurrentVersion)
+    if (version > Header::AuthenticatedVersion)
         throw ZRV::Exception::InvalidData(QObject::tr("Unknown header version %1. Last known version is a %2")
                                               .arg(version)
-                                              .arg(Header::CurrentVersion));
+                                              .arg(Header::AuthenticatedVersion));
 
     // Decoded into a copy, so that a malformed header leaves the caller's header as it was.
     Header read = header;

@@ -8,13 +8,15 @@
 namespace ZRV::Stream::BlockLevel {
 
 // The header of a map. Encoded little-endian; the version decides which fields are present
-// (542 bytes for version 4, 541 for 3, 285 for 2, 284 for 0 and 1).
+// (542 bytes for versions 4 and 5, 541 for 3, 285 for 2, 284 for 0 and 1). Version 5 has the
+// fields of version 4; only maps of an authenticated repository have it (see MapStream).
 class MapStream::Header
 {
 public:
     static constexpr const char* Signature = "QVN_BITMAP";
     static constexpr qint32 SignatureSize = 10;
     static constexpr qint32 CurrentVersion = 4;
+    static constexpr qint32 AuthenticatedVersion = 5;
     static constexpr quint16 KeyPaddingSize = 256;
     static constexpr quint16 HeaderFreeSpace = 255;
     static constexpr quint32 DefaultBlockSize = 131072;
@@ -79,7 +81,7 @@ private:
 // Refuses (status WriteFailed, nothing written, an error line) a key padding longer than
 // MaxKeyPaddingLength in a header that stores it.
 QDataStream& operator<<(QDataStream& stream, const MapStream::Header& header);
-// Throws ZRV::Exception::InvalidData for a bad signature, an unknown version, a key padding
+// Throws ZRV::Exception::InvalidData for a bad signature, a version above 5, a key padding
 // length outside 0..251, a block size above MaxBlockSize or a truncated header; the header is
 // left unchanged then.
 QDataStream& operator>>(QDataStream& stream, MapStream::Header& header);

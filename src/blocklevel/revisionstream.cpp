@@ -1,16 +1,9 @@
 #include "blocklevel/revisionstream.h"
 
-#include "compression/decompressionstream.h"
-#include "core/encryption/key.h"
 #include "core/exception/invaliddata.h"
 #include "core/zrvdebug.h"
-#include "encryption/decryptionstream.h"
-#include "encryption/hmacing/outstream.h"
-#include "encryption/passwordbasedmasterkeyencryptor.h"
 #include "stream/exception/erroroperation.h"
 
-#include <QBuffer>
-#include <QCryptographicHash>
 #include <QDataStream>
 
 #include <algorithm>
@@ -18,48 +11,15 @@
 
 namespace ZRV::Stream::BlockLevel {
 
-namespace Compression = ZRV::Core::Compression;
-namespace Encryption = ZRV::Core::Encryption;
 using ZRV::Stream::Exception::ErrorOperation;
 
 namespace {
-
-constexpr int TagSize = 32;
-
-QSharedPointer<QIODevice> openBuffer(const QByteArray& bytes)
-{
-    auto buffer = QSharedPointer<QBuffer>::create();
-    buffer->setData(bytes);
-    buffer->open(QIODevice::ReadOnly);
-    return buffer;
-}
-
-// Reads until the device ends or more than limit bytes came, so a hostile block cannot
-// decompress to more than one block and a byte.
-QByteArray readAtMost(QIODevice& device, qint64 limit)
-{
-    QByteArray result(int(limit + 1), Qt::Uninitialized);
-    qint64 filled = 0;
-    while (filled <= limit) {
-        const qint64 count = device.read(result.data() + filled, limit + 1 - filled);
-        if (count <= 0)
-            break;
-        filled += count;
-    }
-    result.resize(int(filled));
-    return result;
-}
 
 // Stored blocks are at most this long: compression overhead, IV, cipher padding and tag
 // included, with a wide margin.
 unsigned long long maxStoredLength(unsigned long long blockSize)
 {
     return blockSize + blockSize / 64 + 1024;
-}
-
-Encryption::Algorithm wrappingAlgorithm(const MapStream::Header& header)
-{
-    return header.useHeaderEncryptionAes256() ? Encryption::Aes256 : header.encryptionAlgorithm();
 }
 
 } // namespace
@@ -103,27 +63,23 @@ bool RevisionStream::open(OpenMode mode)
     position_ = 0;
     blockIndex_ = 0;
     pendingOutput_.clear();
-    if (!map->useEncryption())
+    if (map->codec()) {
+        codec_ = *map->codec();
         return true;
-
-    const ZRV::Encryption::PasswordBasedMasterKeyEncryptor encryptor(wrappingAlgorithm(*header_), password_);
-    masterKey_ = encryptor.fromStream(header_->keyPadding());
-    QString failure = encryptor.errorString();
-    if (!masterKey_.isEmpty() && quint16(masterKey_.size()) != Encryption::Key::length(header_->encryptionAlgorithm()))
-        failure = tr("Master key does not fit the map's cipher");
-    else if (!masterKey_.isEmpty())
-        failure.clear();
-    else if (failure.isEmpty())
-        failure = tr("Error on init master password");
-    if (!failure.isEmpty()) {
-        ZrvDebug("TXK").error() << failure;
-        setErrorString(failure);
-        masterKey_.clear();
-        IStream::close();
-        return false;
     }
-    integrityKey_ = QCryptographicHash::hash(masterKey_, QCryptographicHash::Sha256);
-    return true;
+    codec_ = BlockCodec(*header_);
+    if (!map->useEncryption() || codec_.unlock(*header_, password_, RepositoryKeys()) == BlockCodec::Unlock::Opened)
+        return true;
+    ZrvDebug("TXK").error() << codec_.errorString();
+    setErrorString(codec_.errorString());
+    IStream::close();
+    return false;
+}
+
+void RevisionStream::setRepositoryKeys(const RepositoryKeys& keys)
+{
+    if (auto* map = qobject_cast<MapStream*>(source_.data()))
+        map->setRepositoryKeys(keys);
 }
 
 qint64 RevisionStream::pos() const
@@ -191,52 +147,17 @@ qint64 RevisionStream::readData(char* data, qint64 maxSize)
 
 QByteArray RevisionStream::modificationBlock(const QByteArray& storedBlock)
 {
-    QByteArray result = storedBlock;
-    const Encryption::Algorithm encryption = header_->encryptionAlgorithm();
-    if (encryption != Encryption::NoEncryption) {
-        const int ivLength = Encryption::Key::ivLength(encryption);
-        if (result.size() < ivLength + TagSize)
-            throw ErrorOperation(tr("Stored block is too short"));
-        const QByteArray iv = result.left(ivLength);
-        auto checker = QSharedPointer<Hmacing::OutStream>::create(openBuffer(result.mid(ivLength)), integrityKey_,
-                                                                  nullptr);
-        checker->open(ReadOnly);
-        checker->addData(iv);
-        auto decryptor = QSharedPointer<DecryptionStream>::create(checker, encryption, masterKey_, iv,
-                                                                  Encryption::AllData, nullptr);
-        if (!decryptor->open(ReadOnly)) {
-            ZrvDebug("TXK").error() << "Error on init decrypt BL block";
-            throw ErrorOperation(tr("Error on init decryption stream"));
-        }
-        result = decryptor->readAll();
-        if (result.isEmpty() && !decryptor->isOpen()) {
-            ZrvDebug("TXK").error() << "Error on decrypt BL block:" << decryptor->errorString();
-            throw ErrorOperation(decryptor->errorString());
-        }
-        if (!checker->validate()) {
-            ZrvDebug("TXK").error() << "Error on validate block hmac";
-            throw ErrorOperation(tr("Error validate block hmac"));
-        }
-    }
-    const Compression::Algorithm compression = header_->compressionAlgorith();
-    if (compression != Compression::None) {
-        DecompressionStream decompressor(openBuffer(result), compression, nullptr);
-        decompressor.open(ReadOnly);
-        result = readAtMost(decompressor, header_->blockSize());
-        if (!decompressor.isOpen())
-            throw ErrorOperation(decompressor.errorString());
-    }
-    return result;
+    return codec_.decode(storedBlock, header_->blockSize());
 }
 
 QPair<bool, QString> RevisionStream::checkPassword(QSharedPointer<MapStream> map, const QByteArray& password)
 {
     if (!map->useEncryption())
         return {true, QString()};
-    const ZRV::Encryption::PasswordBasedMasterKeyEncryptor encryptor(wrappingAlgorithm(*map->header()), password);
-    if (!encryptor.fromStream(map->keyPadding()).isEmpty())
+    BlockCodec codec(*map->header());
+    if (codec.unlock(*map->header(), password, RepositoryKeys()) != BlockCodec::Unlock::Refused)
         return {true, QString()};
-    return {false, encryptor.errorString()};
+    return {false, codec.errorString()};
 }
 
 qint64 RevisionStream::guardedRead(const std::function<qint64()>& read)
@@ -321,7 +242,7 @@ void RevisionStream::appendDecoded(const QByteArray& storedBlock, const MapStrea
                                  .arg(blockIndex_)
                                  .arg(plain.size())
                                  .arg(expectedBlockSize()));
-    if (QCryptographicHash::hash(plain, QCryptographicHash::Md5) != record.hash())
+    if (codec_.blockHash(plain) != record.hash())
         throw ErrorOperation(tr("Block %1 does not match its hash").arg(blockIndex_));
     pendingOutput_.append(plain);
     ++blockIndex_;

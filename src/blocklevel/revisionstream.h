@@ -1,5 +1,6 @@
 #pragma once
 
+#include "blocklevel/blockcodec.h"
 #include "blocklevel/mapstream.h"
 #include "blocklevel/pendingoutput.h"
 #include "stream/istreamread.h"
@@ -14,7 +15,7 @@ namespace ZRV::Stream::BlockLevel {
 // Restores one revision of a block-level backup from its map (the source) and a table from
 // revision number to the device holding that revision's data stream. Delivers exactly the
 // map's length, block after block; a block is handed out only after its HMAC (when
-// encrypted), its size and its MD5 matched. Every failure while reading is logged, becomes the
+// encrypted), its size and its block hash matched. Every failure while reading is logged, becomes the
 // error string and leaves read() as an ErrorOperation.
 class RevisionStream : public IStreamRead
 {
@@ -24,6 +25,11 @@ public:
     RevisionStream(QSharedPointer<MapStream> map, const QMap<unsigned int, QSharedPointer<QIODevice>>& revisions,
                    const QByteArray& password, QObject* parent);
     ~RevisionStream() override;
+
+    // Before open: the map belongs to an authenticated repository (MapStream::setRepositoryKeys):
+    // open refuses, with the error string set, a map that is not the checked version 5 map of
+    // the revision the map stream was made for. The password is not used then.
+    void setRepositoryKeys(const RepositoryKeys& keys);
 
     bool isSequential() const override;
     // Opens (or rewinds) the map to its first record and unwraps the master key; false, with
@@ -59,7 +65,7 @@ protected:
     // Reads the stored bytes of a record at the device's current position.
     QByteArray readStored(QIODevice& device, const MapStream::Data& record);
     // Each append finishes the current block and moves on to the next.
-    // Decodes a stored block and makes it pending once its size and MD5 are right.
+    // Decodes a stored block and makes it pending once its size and block hash are right.
     void appendDecoded(const QByteArray& storedBlock, const MapStream::Data& record);
     // Makes the zero bytes of an unused block pending; zeroCount 0 stands for a whole block,
     // and the last block is cut at the map's length.
@@ -74,8 +80,7 @@ private:
     unsigned long long blockIndex_ = 0;
     PendingOutput pendingOutput_;
     QByteArray password_;
-    QByteArray masterKey_;
-    QByteArray integrityKey_;
+    BlockCodec codec_;
     QMap<unsigned int, QSharedPointer<QIODevice>> revisions_;
 };
 

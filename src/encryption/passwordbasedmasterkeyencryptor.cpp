@@ -1,15 +1,11 @@
 #include "encryption/passwordbasedmasterkeyencryptor.h"
 
 #include "core/encryption/key.h"
-#include "core/exception/base.h"
 #include "core/zrvdebug.h"
-#include "encryption/decryptionstream.h"
-#include "encryption/encryptionstream.h"
-#include "encryption/hmacing/instream.h"
-#include "encryption/hmacing/outstream.h"
+#include "encryption/sealedblock.h"
 
-#include <QBuffer>
 #include <QCryptographicHash>
+#include <QObject>
 
 namespace ZRV::Encryption {
 
@@ -55,57 +51,26 @@ QByteArray PasswordBasedMasterKeyEncryptor::integrityKey() const
 QByteArray PasswordBasedMasterKeyEncryptor::toStream(const QByteArray& masterKey) const
 {
     errorString_.clear();
-    try {
-        auto plain = QSharedPointer<QBuffer>::create();
-        plain->setData(masterKey);
-        plain->open(QIODevice::ReadOnly);
-        auto encryption = QSharedPointer<Stream::EncryptionStream>::create(plain, algorithm_, key_, QByteArray(),
-                                                                           Core::Encryption::AllData, nullptr);
-        if (!encryption->open(QIODevice::ReadOnly))
-            return QByteArray();
-        Stream::Hmacing::InStream sealed(encryption, integrityKey(), nullptr);
-        sealed.open(QIODevice::ReadOnly);
-        sealed.addData(encryption->iv());
-        return encryption->iv() + sealed.readAll();
-    } catch (const ZRV::Exception::Base& e) {
-        ZrvDebug("TXK").error() << "Error on create master key encryptor:" << e.message();
-        return QByteArray();
-    }
+    const SealedBlock sealer(algorithm_, key_, integrityKey());
+    const std::optional<QByteArray> blob = sealer.seal(masterKey);
+    if (blob)
+        return *blob;
+    ZrvDebug("TXK").error() << "Error on create master key encryptor:" << sealer.errorString();
+    return QByteArray();
 }
 
 QByteArray PasswordBasedMasterKeyEncryptor::fromStream(const QByteArray& blob) const
 {
     errorString_.clear();
-    const QByteArray iv = blob.left(Core::Encryption::Key::ivLength(algorithm_));
-    // Too short for an IV, so no tag can match; the engine would refuse the short IV outright.
-    if (iv.size() < Core::Encryption::Key::ivLength(algorithm_))
+    const SealedBlock sealed(algorithm_, key_, integrityKey());
+    const std::optional<QByteArray> masterKey = sealed.open(blob);
+    if (masterKey)
+        return *masterKey;
+    if (sealed.tagRefused())
         return refuseTag();
-    auto body = QSharedPointer<QBuffer>::create();
-    body->setData(blob.mid(iv.size()));
-    body->open(QIODevice::ReadOnly);
-    auto checked = QSharedPointer<Stream::Hmacing::OutStream>::create(body, integrityKey(), nullptr);
-    checked->open(QIODevice::ReadOnly);
-    checked->addData(iv);
-    Stream::DecryptionStream decryption(checked, algorithm_, key_, iv, Core::Encryption::AllData, nullptr);
-    if (!decryption.open(QIODevice::ReadOnly))
-        return QByteArray();
-
-    QByteArray masterKey;
-    try {
-        masterKey = decryption.readAll();
-        if (masterKey.isEmpty() && !decryption.isOpen()) {
-            ZrvDebug("TXK").error() << "Error on decrypt master password, message:" << decryption.errorString();
-            errorString_ = decryption.errorString();
-            return QByteArray();
-        }
-    } catch (const ZRV::Exception::Base& e) {
-        ZrvDebug("TXK").error() << "Exception on decrypt master password, message:" << e.message();
-        errorString_ = e.message();
-        return QByteArray();
-    }
-    if (!checked->validate())
-        return refuseTag();
-    return masterKey;
+    ZrvDebug("TXK").error() << "Exception on decrypt master password, message:" << sealed.errorString();
+    errorString_ = sealed.errorString();
+    return QByteArray();
 }
 
 QByteArray PasswordBasedMasterKeyEncryptor::refuseTag() const

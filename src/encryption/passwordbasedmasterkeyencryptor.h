@@ -8,8 +8,8 @@
 namespace ZRV::Encryption {
 
 // Wraps a master key under a key derived from a password into a self-checking master-key blob:
-// IV (Key::ivLength bytes) | master key encrypted with type 0 | HMAC-SHA-256 over IV and
-// ciphertext, keyed with SHA-256 of the wrapping key. The wrapping key comes from PBKDF2 with a
+// a SealedBlock (IV | master key encrypted with type 0 | HMAC-SHA-256 over IV and ciphertext)
+// under the wrapping key, with SHA-256 of the wrapping key as its MAC key. The wrapping key comes from PBKDF2 with a
 // fixed salt and 50000 iterations, so equal passwords and algorithms give equal keys in every
 // instance. Not thread-safe: the const operations rewrite the error string.
 class PasswordBasedMasterKeyEncryptor
@@ -20,8 +20,9 @@ public:
     const QByteArray& key() const;
     // The blob, or empty on failure (logged).
     QByteArray toStream(const QByteArray& masterKey) const;
-    // The master key, or empty when the blob does not decrypt or its tag does not match; the
-    // reason is then in errorString(). Decryption runs first, then the tag check.
+    // The master key, or empty when the blob's tag does not match ("Error on check hmac", also for
+    // a wrong password) or it does not decrypt; the reason is then in errorString(). The tag is
+    // checked before anything is decrypted.
     QByteArray fromStream(const QByteArray& blob) const;
     // Empty after a successful fromStream and after every toStream.
     const QString& errorString() const;

@@ -62,7 +62,7 @@ TEST(DataStream, decidesBetweenIncrementalAndFull)
         {plain, {Variant::File, Compression::Lz4}, true, 64, "BL modification is changed, do full.."},
         {plain, aes256, true, 64, "Encryption algorithm is changed! do FULL!"},
         {aes256, plain, true, 64, "Encryption algorithm is changed! do FULL!"},
-        {aes256, {Variant::File, Compression::None, Encryption::Aes128}, true, 32,
+        {aes256, {Variant::File, Compression::None, Encryption::Aes128}, true, 64,
          "Encryption algorithm is changed! do FULL!"},
         {aes256, {Variant::File, Compression::None, Encryption::Aes256, "wrong"}, true, 32,
          "Init new encryption, and do full"},
@@ -112,9 +112,13 @@ TEST(DataStream, plainBlocksAreStoredBackToBackWhateverTheSourceReads)
         for (int i = 0; i < 3; ++i) // restores check offsets and lengths, but not that the hash is MD5
             EXPECT_EQ(written[i].hash(), QCryptographicHash::hash(source.mid(128 * i, 128), QCryptographicHash::Md5));
 
-        // Three bytes per read give the same blocks; a failing read ends the run with its error.
-        for (qint64 failAt : {-1, 200}) {
-            const auto trickle = QSharedPointer<TrickleDevice>::create(source, 3, failAt);
+        // Three bytes per read, or reads that come back empty before the end (a pipe, a socket),
+        // give the same blocks; a failing read ends the run with its error.
+        struct Case { const char* name; qint64 failAt; bool stalling; };
+        for (const Case& c : {Case{"trickle", -1, false}, Case{"stalling", -1, true}, Case{"failing", 200, false}}) {
+            SCOPED_TRACE(c.name);
+            const auto trickle = QSharedPointer<TrickleDevice>::create(source, 3, c.failAt);
+            trickle->setStalling(c.stalling);
             const BackupRun run = opened(settings, QByteArray(), trickle);
             QByteArray data;
             try {
@@ -123,9 +127,79 @@ TEST(DataStream, plainBlocksAreStoredBackToBackWhateverTheSourceReads)
             } catch (const ZRV::Stream::Exception::ErrorOperation& error) {
                 EXPECT_EQ(error.message(), "Error on read source data: trickle device failed");
             }
-            EXPECT_EQ(data, source.left(failAt < 0 ? source.size() : failAt));
+            EXPECT_EQ(data, source.left(c.failAt < 0 ? source.size() : int(c.failAt)));
+            if (c.failAt < 0) {
+                run.outMap->close();
+                EXPECT_EQ(run.mapFile->data(), revision.map);
+            }
         }
     }
+}
+
+// A source that ends before the size it announced (a file that shrank while it was read) would
+// give a revision of a source that never existed.
+TEST(DataStream, sourceEndingBeforeItsAnnouncedSizeFailsTheRun)
+{
+    const QByteArray source(300, 's');
+    for (Variant variant : {Variant::Ibb, Variant::File}) {
+        const Settings settings{variant, Compression::None, Encryption::NoEncryption, "", 64};
+        struct Case { const char* name; QSharedPointer<QIODevice> source; qint64 announced; qint64 delivered; };
+        const auto shrinking = bufferWith(source);
+        const QList<Case> cases = {
+            {"fileCutAfterOpen", shrinking, -1, 128},
+            {"pipeShortOfTheToldSize", QSharedPointer<TrickleDevice>::create(source, 50), 400, 300},
+            {"pipeOfTheToldSize", QSharedPointer<TrickleDevice>::create(source, 50), 300, -1},
+        };
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.name) + (variant == Variant::Ibb ? " ibb" : " file"));
+            BackupRun run = backupRun(settings, c.source, nullptr);
+            if (c.announced >= 0)
+                run.stream->setSourceSize(c.announced);
+            ASSERT_TRUE(run.stream->open(QIODevice::ReadOnly));
+            if (c.source == shrinking)
+                shrinking->buffer().truncate(int(c.delivered));
+            QString failure;
+            try {
+                while (!run.stream->atEnd())
+                    run.stream->read(64);
+            } catch (const ZRV::Stream::Exception::ErrorOperation& error) {
+                failure = error.message();
+            }
+            const qint64 told = c.announced >= 0 ? c.announced : source.size();
+            EXPECT_EQ(failure, c.delivered < 0 ? QString()
+                                               : QString("Error on read source data: the source ended after %1 of its "
+                                                         "%2 bytes: it shrank during the run")
+                                                     .arg(c.delivered)
+                                                     .arg(told));
+        }
+    }
+}
+
+// Another writer records encryption code 3 for every encrypted map and wraps the key padding with
+// AES-256, whatever cipher the blocks use. Our writer names the block cipher in the code and wraps
+// with it, so continuing such a chain with another code must not carry the padding over.
+TEST(DataStream, otherWritersChainContinuedWithAnotherCodeStartsAFullRun)
+{
+    const Settings aes128{Variant::File, Compression::None, Encryption::Aes128};
+    const QByteArray source(3 * 64 + 5, 'd');
+    Revision first = backup(aes128, source, nullptr);
+    auto map = openMap(first.map);
+    MapStream::Header header = *map->header();
+    const QByteArray masterKey = masterKeyOf(header, aes128.password);
+    ASSERT_EQ(masterKey.size(), 16);
+    header.setEncryptionAlgorithm(Encryption::Aes256);
+    header.setKeyPadding(
+        ZRV::Encryption::PasswordBasedMasterKeyEncryptor(Encryption::Aes256, aes128.password).toStream(masterKey));
+    QByteArray headerBytes;
+    QDataStream writer(&headerBytes, QIODevice::WriteOnly);
+    writer << header;
+    first.map.replace(0, headerBytes.size(), headerBytes);
+
+    LogCapture log;
+    QList<Revision> chain{first, backup(aes128, source, &first)};
+    EXPECT_TRUE(log.contains(QtInfoMsg, "Encryption algorithm is changed! do FULL!"));
+    EXPECT_EQ(records(chain[1].map)[0].revision(), 2u);
+    EXPECT_EQ(restore(chain, chain[1], aes128.password), source);
 }
 
 TEST(DataStreamIbb, readsNothingForLessThanABlockAndRecordsUnusedBlocks)

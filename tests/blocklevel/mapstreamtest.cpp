@@ -2,6 +2,8 @@
 #include "core/exception/invaliddata.h"
 #include "support/logcapture.h"
 
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <tuple>
 
@@ -32,6 +34,22 @@ Header decode(const QByteArray& bytes, QString* refusal = nullptr)
     }
     return header;
 }
+
+// A map file whose writes fail once told to.
+class FailingDevice : public QBuffer
+{
+public:
+    bool failing = false;
+
+protected:
+    qint64 writeData(const char* data, qint64 size) override
+    {
+        if (!failing)
+            return QBuffer::writeData(data, size);
+        setErrorString("device is full");
+        return -1;
+    }
+};
 
 MapStream::Data record(unsigned int revision, unsigned long long offset, unsigned int length)
 {
@@ -140,8 +158,8 @@ TEST(MapHeader, malformedHeadersAreRefusedAndLeaveTheHeaderUnchanged)
     const QByteArray bytes = encode(encrypted);
     const QList<QPair<QByteArray, QString>> cases = {
         {patched<quint8>(bytes, 0, 'X'), "BitmapHeader Signatures not equal"},
-        {patched<quint8>(bytes, 10, 5), "Unknown header version 5. Last known version is a 4"},
-        {patched<quint8>(bytes, 10, 200), "Unknown header version 200. Last known version is a 4"},
+        {patched<quint8>(bytes, 10, 6), "Unknown header version 6. Last known version is a 5"},
+        {patched<quint8>(bytes, 10, 200), "Unknown header version 200. Last known version is a 5"},
         {patched<qint32>(bytes, 31, -1), "Map key padding length -1 is out of range"},
         {patched<qint32>(bytes, 31, 252), "Map key padding length 252 is out of range"},
         {patched<quint32>(bytes, 26, Header::MaxBlockSize + 1), "Map block size 67108865 is out of range"},
@@ -184,4 +202,26 @@ TEST(MapStream, revisionRangeJoinsRunsOfARevision)
     EXPECT_TRUE(MapStream::revisionRange(mapOver({}, 0)).isEmpty());
     EXPECT_TRUE(MapStream::revisionRange(nullptr).isEmpty());
     EXPECT_THROW(MapStream::revisionRange(mapOver({record(3, 0, 10)}, 1000)), ZRV::Exception::InvalidData);
+}
+
+// The caller publishes a map only when finish() confirmed that its final header reached the device.
+TEST(MapStream, finishReportsAFailedFinalHeaderWrite)
+{
+    LogCapture log;
+    auto device = QSharedPointer<FailingDevice>::create();
+    MapStream map(device, 3, nullptr);
+    ASSERT_TRUE(map.open(QIODevice::WriteOnly));
+    device->failing = true;
+    EXPECT_FALSE(map.finish());
+    EXPECT_FALSE(map.isOpen());
+    EXPECT_EQ(map.errorString(), "Cannot write the final map header: device is full");
+    EXPECT_TRUE(log.contains(QtCriticalMsg, "on finish map: \"Cannot write the final map header: device is full\""));
+
+    QTemporaryDir directory;
+    auto file = QSharedPointer<QFile>::create(directory.filePath("map"));
+    MapStream written(file, 3, nullptr);
+    ASSERT_TRUE(written.open(QIODevice::WriteOnly));
+    EXPECT_TRUE(written.finish());
+    EXPECT_EQ(QFileInfo(file->fileName()).size(), 542);
+    EXPECT_FALSE(written.finish()); // no longer open
 }

@@ -64,21 +64,29 @@ TEST(PasswordBasedMasterKeyEncryptor, reportsWhyABlobIsRefused)
     const PasswordBasedMasterKeyEncryptor encryptor(Aes256, "secret");
     const QByteArray blob = encryptor.toStream(MasterKey);
 
-    // Wrong password: the cipher or the tag check refuses, depending on the decrypted padding.
-    const PasswordBasedMasterKeyEncryptor other(Aes256, "Secret");
-    EXPECT_TRUE(other.fromStream(blob).isEmpty());
-    EXPECT_TRUE(other.errorString() == "Incorrect decryption password" || other.errorString() == "Error on check hmac");
-
+    // The tag is checked before anything is decrypted: a wrong password and a changed ciphertext
+    // byte are both refused by it.
     LogCapture log;
-    // The last byte of the block before the padding block.
-    EXPECT_TRUE(encryptor.fromStream(flipped(blob, 16 + 31)).isEmpty());
+    const PasswordBasedMasterKeyEncryptor other(Aes256, "Secret");
+    for (const QByteArray& refused : {other.fromStream(blob), encryptor.fromStream(flipped(blob, 16 + 31)),
+                                      encryptor.fromStream(flipped(blob, blob.size() - 1))})
+        EXPECT_TRUE(refused.isEmpty());
+    EXPECT_EQ(encryptor.errorString(), "Error on check hmac");
+    EXPECT_EQ(other.errorString(), "Error on check hmac");
+    EXPECT_TRUE(log.contains(QtCriticalMsg, "Error on check hmac in master password"));
+    EXPECT_FALSE(log.contains(QtCriticalMsg,
+                              "Exception on decrypt master password, message: \"Incorrect decryption password\""));
+
+    // A ciphertext with a matching tag that does not decrypt (its padding is wrong).
+    const QByteArray integrityKey = QCryptographicHash::hash(encryptor.key(), QCryptographicHash::Sha256);
+    const QByteArray badPadding = blob.left(16) + QByteArray(32, '\x5a');
+    EXPECT_TRUE(encryptor
+                    .fromStream(badPadding
+                                + QMessageAuthenticationCode::hash(badPadding, integrityKey, QCryptographicHash::Sha256))
+                    .isEmpty());
     EXPECT_EQ(encryptor.errorString(), "Incorrect decryption password");
     EXPECT_TRUE(log.contains(QtCriticalMsg,
                              "Exception on decrypt master password, message: \"Incorrect decryption password\""));
-
-    EXPECT_TRUE(encryptor.fromStream(flipped(blob, blob.size() - 1)).isEmpty());
-    EXPECT_EQ(encryptor.errorString(), "Error on check hmac");
-    EXPECT_TRUE(log.contains(QtCriticalMsg, "Error on check hmac in master password"));
 
     EXPECT_TRUE(PasswordBasedMasterKeyEncryptor(NoEncryption, "secret").toStream(MasterKey).isEmpty());
     EXPECT_TRUE(

@@ -4,6 +4,7 @@
 
 #include "blocklevel/mapstream.h"
 #include "blocklevel/revisionstream.h"
+#include "encryption/keyderivation.h"
 
 #include <gtest/gtest.h>
 #include <stdexcept>
@@ -32,11 +33,17 @@ BackupChain backUpChain(Compression::Algorithm compression, Encryption::Algorith
     return chain;
 }
 
-TamperMatrix::Outcome restore(const QByteArray& map, const QByteArray& data0, const QByteArray& data1)
+// The keys of an authenticated repository; null for the chains of version 4 maps.
+const RepositoryKeys Keys{QByteArray(16, 'i'), ZRV::Encryption::KeyDerivation::passwordKey(Password, "salt", 1)};
+
+TamperMatrix::Outcome restore(const QByteArray& map, const QByteArray& data0, const QByteArray& data1,
+                              const RepositoryKeys* keys = nullptr)
 {
     const QMap<unsigned int, QSharedPointer<QIODevice>> revisions{{0, bufferWith(data0)}, {1, bufferWith(data1)}};
     RevisionStream stream(QSharedPointer<MapStream>::create(bufferWith(map), 1, nullptr), revisions, Password,
                           nullptr);
+    if (keys)
+        stream.setRepositoryKeys(*keys);
     if (!stream.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return {TamperMatrix::RefusedAtOpen, {}};
     return TamperMatrix::readToEnd(stream);
@@ -52,6 +59,32 @@ TEST(ChainTamperTest, encryptedChainMap)
     matrix.addFile("map", chain.maps[1]);
     matrix.run({0xFF});
     matrix.expectNothingAccepted();
+}
+
+// Every byte of a version 5 map is covered by its MAC: every change and every cut is refused
+// before anything is read.
+TEST(ChainTamperTest, authenticatedChain)
+{
+    const BackupChain chain = BackupChain::take({First, Second}, BlockSize, Compression::Lz4, Encryption::Aes128, Keys);
+    ASSERT_EQ(chain.maps.size(), 2);
+    ASSERT_EQ(restore(chain.maps[1], chain.data[0], chain.data[1], &Keys).data, Second);
+    TamperMatrix map("authenticated chain map, LZ4 + AES-128", [&](const QList<QByteArray>& files) {
+        return restore(files[0], chain.data[0], chain.data[1], &Keys);
+    });
+    map.addFile("map", chain.maps[1]);
+    map.run({0x01, 0x80});
+    map.expectNothingAccepted();
+    EXPECT_EQ(map.readAsOriginal(), 0);
+
+    // Data 0 also holds the revision 0 block that revision 1 replaced: changes there read back as
+    // the original.
+    TamperMatrix data("authenticated chain data, LZ4 + AES-128", [&](const QList<QByteArray>& files) {
+        return restore(chain.maps[1], files[0], files[1], &Keys);
+    });
+    data.addFile("data 0", chain.data[0]);
+    data.addFile("data 1", chain.data[1]);
+    data.run({0x01, 0x80});
+    data.expectNothingAccepted();
 }
 
 // The map stays as it is, so one opened stream serves every variant of the data: reset() starts

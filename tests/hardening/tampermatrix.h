@@ -36,6 +36,8 @@ public:
     // Prints how the variants were caught and fails the running test for every variant accepted
     // with other data.
     void expectNothingAccepted() const;
+    // Variants that read back exactly as the original: bytes the reader ignores.
+    int readAsOriginal() const { return readAsOriginal_; }
 
 private:
     void tryVariant(int file, const QByteArray& variant, const QString& description);

@@ -10,6 +10,21 @@ BackupChain BackupChain::take(const QList<QByteArray>& sourceStates, unsigned in
                               ZRV::Core::Compression::Algorithm compression,
                               ZRV::Core::Encryption::Algorithm encryption, const QByteArray& password)
 {
+    return take(sourceStates, blockSize, compression, encryption, password, nullptr);
+}
+
+BackupChain BackupChain::take(const QList<QByteArray>& sourceStates, unsigned int blockSize,
+                              ZRV::Core::Compression::Algorithm compression,
+                              ZRV::Core::Encryption::Algorithm encryption, const RepositoryKeys& keys)
+{
+    return take(sourceStates, blockSize, compression, encryption, QByteArray(), &keys);
+}
+
+BackupChain BackupChain::take(const QList<QByteArray>& sourceStates, unsigned int blockSize,
+                              ZRV::Core::Compression::Algorithm compression,
+                              ZRV::Core::Encryption::Algorithm encryption, const QByteArray& password,
+                              const RepositoryKeys* keys)
+{
     BackupChain chain;
     for (const QByteArray& source : sourceStates) {
         const unsigned int revision = chain.maps.size();
@@ -21,6 +36,8 @@ BackupChain BackupChain::take(const QList<QByteArray>& sourceStates, unsigned in
             inMap = QSharedPointer<MapStream>::create(bufferWith(chain.maps.last()), revision - 1, nullptr);
         DifferentialFileDataStream stream(bufferWith(source), outMap, inMap, compression, encryption, password,
                                           nullptr);
+        if (keys)
+            stream.setRepositoryKeys(*keys);
         if (!stream.open(QIODevice::ReadOnly))
             return BackupChain();
         // A run that finds nothing changed for a while reads empty without being at its end.
@@ -31,7 +48,8 @@ BackupChain BackupChain::take(const QList<QByteArray>& sourceStates, unsigned in
             stored += chunk;
         }
         chain.data.append(stored);
-        outMap->close();
+        if (!outMap->finish())
+            return BackupChain();
         chain.maps.append(mapDevice->data());
     }
     return chain;

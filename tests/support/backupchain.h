@@ -1,5 +1,6 @@
 #pragma once
 
+#include "blocklevel/repositorykeys.h"
 #include "core/encryption/algorithm.h"
 
 #include <QByteArray>
@@ -15,4 +16,15 @@ struct BackupChain
     static BackupChain take(const QList<QByteArray>& sourceStates, unsigned int blockSize,
                             ZRV::Core::Compression::Algorithm compression,
                             ZRV::Core::Encryption::Algorithm encryption, const QByteArray& password);
+    // The same in an authenticated repository: version 5 maps under keys.
+    static BackupChain take(const QList<QByteArray>& sourceStates, unsigned int blockSize,
+                            ZRV::Core::Compression::Algorithm compression,
+                            ZRV::Core::Encryption::Algorithm encryption,
+                            const ZRV::Stream::BlockLevel::RepositoryKeys& keys);
+
+private:
+    static BackupChain take(const QList<QByteArray>& sourceStates, unsigned int blockSize,
+                            ZRV::Core::Compression::Algorithm compression,
+                            ZRV::Core::Encryption::Algorithm encryption, const QByteArray& password,
+                            const ZRV::Stream::BlockLevel::RepositoryKeys* keys);
 };
