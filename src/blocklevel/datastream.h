@@ -4,6 +4,7 @@
 #include "blocklevel/pendingoutput.h"
 #include "core/encryption/algorithm.h"
 #include "stream/istreamread.h"
+#include "zrvstreams_export.h"
 
 namespace ZRV::Stream::BlockLevel {
 
@@ -15,7 +16,7 @@ namespace ZRV::Stream::BlockLevel {
 // next call; atEnd() is true once the source is at its end and nothing is pending.
 // The OUT map receives its final length and block count when it is closed, after this stream
 // has been read to the end.
-class DataStream : public IStreamRead
+class ZRVSTREAMS_EXPORT DataStream : public IStreamRead
 {
     Q_OBJECT
 

@@ -3,6 +3,7 @@
 #include "core/encryption/algorithm.h"
 #include "core/extensions/range.h"
 #include "stream/istream.h"
+#include "zrvstreams_export.h"
 
 #include <QList>
 #include <QMap>
@@ -14,7 +15,7 @@ namespace ZRV::Stream::BlockLevel {
 // again with its final values at the same place. Opening for reading reads the header and
 // leaves the device at the first record. Records pass through unchanged: callers read and
 // write them with a QDataStream attached to this stream.
-class MapStream : public IStream
+class ZRVSTREAMS_EXPORT MapStream : public IStream
 {
     Q_OBJECT
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "blocklevel/mapstream.h"
+#include "zrvstreams_export.h"
 
 #include <QByteArray>
 #include <QDataStream>
@@ -9,7 +10,7 @@ namespace ZRV::Stream::BlockLevel {
 
 // The header of a map. Encoded little-endian; the version decides which fields are present
 // (542 bytes for version 4, 541 for 3, 285 for 2, 284 for 0 and 1).
-class MapStream::Header
+class ZRVSTREAMS_EXPORT MapStream::Header
 {
 public:
     static constexpr const char* Signature = "QVN_BITMAP";
@@ -78,10 +79,10 @@ private:
 
 // Refuses (status WriteFailed, nothing written, an error line) a key padding longer than
 // MaxKeyPaddingLength in a header that stores it.
-QDataStream& operator<<(QDataStream& stream, const MapStream::Header& header);
+ZRVSTREAMS_EXPORT QDataStream& operator<<(QDataStream& stream, const MapStream::Header& header);
 // Throws ZRV::Exception::InvalidData for a bad signature, an unknown version, a key padding
 // length outside 0..251, a block size above MaxBlockSize or a truncated header; the header is
 // left unchanged then.
-QDataStream& operator>>(QDataStream& stream, MapStream::Header& header);
+ZRVSTREAMS_EXPORT QDataStream& operator>>(QDataStream& stream, MapStream::Header& header);
 
 } // namespace ZRV::Stream::BlockLevel

@@ -2,6 +2,7 @@
 
 #include "core/encryption/algorithm.h"
 #include "filecontainer/base.h"
+#include "zrvstreams_export.h"
 
 class QDataStream;
 
@@ -16,7 +17,7 @@ namespace ZRV::Stream::FileContainer {
 // between header and payload, makes sure the source stands at the payload, and puts the
 // decryption and then the gzip decompression over it as the header says. For a container it
 // cannot read, open() logs an error line and returns false with the reason in errorString().
-class UnpackageBase : public Base
+class ZRVSTREAMS_EXPORT UnpackageBase : public Base
 {
     Q_OBJECT
 

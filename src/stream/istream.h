@@ -1,5 +1,7 @@
 #pragma once
 
+#include "zrvstreams_export.h"
+
 #include <QIODevice>
 #include <QSharedPointer>
 
@@ -9,7 +11,7 @@ namespace ZRV::Stream {
 // (0 or false while the source is null or closed). Opening opens a closed source with the
 // same mode, plus Unbuffered unless isUnbuffered() says otherwise; closing or destroying the
 // stream closes the source, even if others still hold it.
-class IStream : public QIODevice
+class ZRVSTREAMS_EXPORT IStream : public QIODevice
 {
     Q_OBJECT
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "stream/istreamread.h"
+#include "zrvstreams_export.h"
 
 namespace ZRV::Stream {
 
@@ -8,7 +9,7 @@ namespace ZRV::Stream {
 // Opened with the caller's mode as given (Qt may buffer ahead); pos() and atEnd() speak for the
 // caller. readData passes the source's result on (-1 on a failed read); atEnd() is true once the
 // caller has read `size` bytes, or the source ended before that.
-class ReadFixedSizeStream : public IStreamRead
+class ZRVSTREAMS_EXPORT ReadFixedSizeStream : public IStreamRead
 {
     Q_OBJECT
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "filecontainer/unpackagebase.h"
+#include "zrvstreams_export.h"
 
 namespace ZRV::Stream::FileContainer::V1 {
 
@@ -8,7 +9,7 @@ namespace ZRV::Stream::FileContainer::V1 {
 // from its current position to its end; the source may be sequential (a pipe). open() reads the
 // header and the IV. Version 1 has no integrity tag: a wrong password shows only while reading,
 // as an ErrorOperation from the decryption or as wrong data.
-class Unpackage : public UnpackageBase
+class ZRVSTREAMS_EXPORT Unpackage : public UnpackageBase
 {
     Q_OBJECT
 
