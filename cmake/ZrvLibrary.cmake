@@ -47,9 +47,12 @@ function(zrv_library name)
         SOVERSION ${soversion}
         INSTALL_RPATH "$ORIGIN")
     set_target_properties(${name}Internal PROPERTIES AUTOMOC OFF)
+    if(NOT ZRV_TOP_LEVEL)
+        # Only this project's own tests link the static variant.
+        set_target_properties(${name}Internal PROPERTIES EXCLUDE_FROM_ALL ON)
+    endif()
     target_compile_features(${name} PUBLIC cxx_std_17)
     target_link_libraries(${name} PUBLIC ${arg_PUBLIC} PRIVATE ${arg_PRIVATE})
-    target_include_directories(${name} PUBLIC $<INSTALL_INTERFACE:${ZRV_INSTALL_INCLUDEDIR}>)
 
     generate_export_header(${name}
         BASE_NAME ${upper}

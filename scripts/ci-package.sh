@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # CI for the package as its users get it: installs a build into a temporary prefix, builds the
 # examples against it through find_package and once more through pkg-config, runs both builds'
-# programs, and generates the API reference from the installed headers (no warning allowed).
+# programs, configures them over the source tree through add_subdirectory, and generates the API
+# reference from the installed headers (no warning allowed).
 #   scripts/ci-package.sh [build-dir]      (default build; it must be built already)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -50,6 +51,16 @@ for example in packunpack backuprestore; do
         $(pkg-config --cflags --libs zrvStreams) -Wl,-rpath,"$libdir"
 done
 run "$work/pkgconfig"
+
+echo "== the source tree through add_subdirectory"
+# Configured only: the libraries it would build are the ones above. It must bring the zrv::
+# targets and none of the project's tests, benchmarks or their GoogleTest.
+cmake -S examples -B "$work/subdirectory" -G Ninja -DZRV_SOURCE_DIR="$PWD" >/dev/null
+targets=$(sed -nE 's/^# Link build statements for [A-Z_]+ target (.*)/\1/p' "$work/subdirectory/build.ninja" | sort)
+if [ "$(tr '\n' ' ' <<<"$targets")" != "backuprestore packunpack zrvCloud zrvCloudInternal zrvCore zrvCoreInternal zrvStreams zrvStreamsInternal " ]; then
+    echo "add_subdirectory brings other targets than the libraries:" $targets >&2
+    exit 1
+fi
 
 echo "== API documentation"
 scripts/build-api-docs.sh "$prefix/include/zrvStreams" "$build/api-docs"
