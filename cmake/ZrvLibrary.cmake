@@ -11,8 +11,8 @@ set(ZRV_INSTALL_INCLUDEDIR ${CMAKE_INSTALL_INCLUDEDIR}/zrvStreams)
 # Compiles the sources once, as <name>Objects with every symbol hidden unless its declaration
 # carries the <NAME>_EXPORT macro from the generated <name>_export.h, and links them twice:
 #   <name>           the shared library that is installed (alias zrv::<name>);
-#   <name>Internal   a static library over the same objects, for the tests, benchmarks and fuzz
-#                    targets, which also reach the private classes.
+#   <name>Internal   a static library over the same objects, for the tests and fuzz targets,
+#                    which also reach the private classes.
 # Sources are added to <name>Objects; the public headers, which alone are installed, to the
 # HEADERS file set of <name>. Dependencies named zrv<X> link zrv<X>Internal in the static variant.
 function(zrv_library name)
@@ -39,7 +39,7 @@ function(zrv_library name)
     else()
         set(soversion ${PROJECT_VERSION_MAJOR})
     endif()
-    # Their moc output is in the objects already.
+    # AUTOMOC off for both: the moc output is in the objects already.
     set_target_properties(${name} PROPERTIES
         AUTOMOC OFF
         EXPORT_NAME ${name}
