@@ -7,6 +7,7 @@ packages=(
     qtbase5-dev libboost-iostreams-dev zlib1g-dev liblz4-dev libcrypto++-dev
     libgtest-dev
     clang libclang-rt-14-dev libfuzzer-14-dev
+    doxygen
     gzip lz4 openssl nginx curl
 )
 

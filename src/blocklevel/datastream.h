@@ -5,6 +5,7 @@
 #include "blocklevel/pendingoutput.h"
 #include "core/encryption/algorithm.h"
 #include "stream/istreamread.h"
+#include "zrvstreams_export.h"
 
 namespace ZRV::Stream::BlockLevel {
 
@@ -17,7 +18,7 @@ namespace ZRV::Stream::BlockLevel {
 // failure is due to be thrown.
 // The OUT map receives its final length and block count when it is closed, after this stream
 // has been read to the end.
-class DataStream : public IStreamRead
+class ZRVSTREAMS_EXPORT DataStream : public IStreamRead
 {
     Q_OBJECT
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "blocklevel/datastream.h"
+#include "zrvstreams_export.h"
 
 namespace ZRV::Stream::BlockLevel {
 
@@ -10,7 +11,7 @@ namespace ZRV::Stream::BlockLevel {
 // incremental run takes the IN map's). A call processes blocks while one more block still fits
 // under maxSize beside the pending bytes, so a maxSize below the block size with nothing
 // pending yields 0.
-class DataStreamIbb : public DataStream
+class ZRVSTREAMS_EXPORT DataStreamIbb : public DataStream
 {
     Q_OBJECT
 

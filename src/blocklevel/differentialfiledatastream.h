@@ -1,12 +1,13 @@
 #pragma once
 
 #include "blocklevel/datastream.h"
+#include "zrvstreams_export.h"
 
 namespace ZRV::Stream::BlockLevel {
 
 // Takes a revision of a plain file: each call that needs bytes reads one chunk of whole blocks
 // covering maxSize and processes all of it; every block counts as used. Any maxSize works.
-class DifferentialFileDataStream : public DataStream
+class ZRVSTREAMS_EXPORT DifferentialFileDataStream : public DataStream
 {
     Q_OBJECT
 

@@ -4,6 +4,7 @@
 #include "core/encryption/algorithm.h"
 #include "core/extensions/range.h"
 #include "stream/istream.h"
+#include "zrvstreams_export.h"
 
 #include <QList>
 #include <QMap>
@@ -26,7 +27,7 @@ class MapMac;
 // header. Opening or resetting it for reading refuses (InvalidData) a map of another version, of
 // another revision, whose master key the keys do not open, or whose MAC does not match: nothing
 // of it is handed out before all of it was checked. The device must be able to seek.
-class MapStream : public IStream
+class ZRVSTREAMS_EXPORT MapStream : public IStream
 {
     Q_OBJECT
 

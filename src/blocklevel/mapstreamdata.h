@@ -1,6 +1,7 @@
 #pragma once
 
 #include "blocklevel/mapstream.h"
+#include "zrvstreams_export.h"
 
 #include <QByteArray>
 #include <QDataStream>
@@ -9,7 +10,7 @@ namespace ZRV::Stream::BlockLevel {
 
 // One block's record: where the block's stored bytes lie (revision, offset, length) and the
 // MD5 of its plain bytes. Encoded in DataBlockSize bytes.
-class MapStream::Data
+class ZRVSTREAMS_EXPORT MapStream::Data
 {
 public:
     static constexpr quint16 HashSize = 16;
@@ -37,8 +38,8 @@ private:
 };
 
 // The hash is written as exactly HashSize bytes (zero-filled or cut).
-QDataStream& operator<<(QDataStream& stream, const MapStream::Data& data);
+ZRVSTREAMS_EXPORT QDataStream& operator<<(QDataStream& stream, const MapStream::Data& data);
 // A short device leaves the stream's status at ReadPastEnd; callers check it.
-QDataStream& operator>>(QDataStream& stream, MapStream::Data& data);
+ZRVSTREAMS_EXPORT QDataStream& operator>>(QDataStream& stream, MapStream::Data& data);
 
 } // namespace ZRV::Stream::BlockLevel

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "blocklevel/mapstream.h"
+#include "zrvstreams_export.h"
 
 #include <QByteArray>
 #include <QDataStream>
@@ -10,7 +11,7 @@ namespace ZRV::Stream::BlockLevel {
 // The header of a map. Encoded little-endian; the version decides which fields are present
 // (542 bytes for versions 4 and 5, 541 for 3, 285 for 2, 284 for 0 and 1). Version 5 has the
 // fields of version 4; only maps of an authenticated repository have it (see MapStream).
-class MapStream::Header
+class ZRVSTREAMS_EXPORT MapStream::Header
 {
 public:
     static constexpr const char* Signature = "QVN_BITMAP";
@@ -80,10 +81,10 @@ private:
 
 // Refuses (status WriteFailed, nothing written, an error line) a key padding longer than
 // MaxKeyPaddingLength in a header that stores it.
-QDataStream& operator<<(QDataStream& stream, const MapStream::Header& header);
+ZRVSTREAMS_EXPORT QDataStream& operator<<(QDataStream& stream, const MapStream::Header& header);
 // Throws ZRV::Exception::InvalidData for a bad signature, a version above 5, a key padding
 // length outside 0..251, a block size above MaxBlockSize or a truncated header; the header is
 // left unchanged then.
-QDataStream& operator>>(QDataStream& stream, MapStream::Header& header);
+ZRVSTREAMS_EXPORT QDataStream& operator>>(QDataStream& stream, MapStream::Header& header);
 
 } // namespace ZRV::Stream::BlockLevel

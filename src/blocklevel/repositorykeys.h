@@ -1,5 +1,7 @@
 #pragma once
 
+#include "zrvstreams_export.h"
+
 #include <QByteArray>
 
 namespace ZRV::Stream::BlockLevel {
@@ -8,7 +10,7 @@ namespace ZRV::Stream::BlockLevel {
 // repository's 16-byte id and its 32-byte password key (ZRV::Encryption::KeyDerivation, derived
 // once per run by the caller). Given to a map, a data stream or a revision stream before it
 // opens, it makes them write and accept version 5 maps only.
-struct RepositoryKeys
+struct ZRVSTREAMS_EXPORT RepositoryKeys
 {
     static constexpr int IdLength = 16;
 

@@ -4,6 +4,7 @@
 #include "blocklevel/mapstream.h"
 #include "blocklevel/pendingoutput.h"
 #include "stream/istreamread.h"
+#include "zrvstreams_export.h"
 
 #include <QMap>
 #include <QPair>
@@ -17,7 +18,7 @@ namespace ZRV::Stream::BlockLevel {
 // map's length, block after block; a block is handed out only after its HMAC (when
 // encrypted), its size and its block hash matched. Every failure while reading is logged, becomes the
 // error string and leaves read() as an ErrorOperation.
-class RevisionStream : public IStreamRead
+class ZRVSTREAMS_EXPORT RevisionStream : public IStreamRead
 {
     Q_OBJECT
 

@@ -1,10 +1,11 @@
 #pragma once
 
 #include "cloud/icloudapi.h"
+#include "zrvcloud_export.h"
 
 namespace ZRV::Cloud::Api {
 
-class CloudFactory
+class ZRVCLOUD_EXPORT CloudFactory
 {
 public:
     // A new API object for the provider named by the configuration's "CloudType" ("local" or

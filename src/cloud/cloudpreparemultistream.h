@@ -2,6 +2,7 @@
 
 #include "cloud/icloudpreparestream.h"
 #include "core/extensions/range.h"
+#include "zrvstreams_export.h"
 
 #include <QPair>
 #include <QVector>
@@ -14,7 +15,7 @@ namespace ZRV::Stream::Cloud {
 // closes the stream; the parts that arrived are kept, so a new open fetches only the others.
 // pos() and size() answer before the stream is ready. readData returns what it could deliver, or -1
 // with an error string when a part file holds less than its range.
-class CloudPrepareMultiStream : public ICloudPrepareStream
+class ZRVSTREAMS_EXPORT CloudPrepareMultiStream : public ICloudPrepareStream
 {
     Q_OBJECT
 

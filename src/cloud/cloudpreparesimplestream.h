@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cloud/icloudpreparestream.h"
+#include "zrvstreams_export.h"
 
 #include <memory>
 
@@ -12,7 +13,7 @@ namespace ZRV::Stream::Cloud {
 // that file once ready. Before that, pos(), size() and readData give 0 and seek, atEnd and reset
 // false. A failed download logs its reason, deletes the file and closes the stream; open may then
 // be called again.
-class CloudPrepareSimpleStream : public ICloudPrepareStream
+class ZRVSTREAMS_EXPORT CloudPrepareSimpleStream : public ICloudPrepareStream
 {
     Q_OBJECT
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cloud/icloudstream.h"
+#include "zrvstreams_export.h"
 
 namespace ZRV::Cloud::Api {
 class ICloudApi;
@@ -11,7 +12,7 @@ namespace ZRV::Stream::Cloud {
 // Reads the object on demand: every readData is one ranged read through a cloud API object, so
 // nothing is stored locally. readData returns 0 (with no error string) at the stated size and when
 // a ranged read yields nothing; it never reads past the stated size.
-class CloudSimpleStream : public ICloudStream
+class ZRVSTREAMS_EXPORT CloudSimpleStream : public ICloudStream
 {
     Q_OBJECT
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "zrvcloud_export.h"
+
 #include <QByteArray>
 #include <QMap>
 #include <QString>
@@ -9,7 +11,7 @@
 namespace ZRV::Cloud::Api {
 
 // Synchronous access to the objects of one kind of cloud storage, made by CloudFactory::create.
-class ICloudApi
+class ZRVCLOUD_EXPORT ICloudApi
 {
 public:
     virtual ~ICloudApi();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cloud/icloudstream.h"
+#include "zrvstreams_export.h"
 
 #include <atomic>
 
@@ -11,7 +12,7 @@ namespace ZRV::Stream::Cloud {
 // A stream that downloads its object into temporary files first. It becomes ready when it emits
 // readyRead(), which it does once the download is complete; seek, atEnd and reset refuse (false)
 // before that.
-class ICloudPrepareStream : public ICloudStream
+class ZRVSTREAMS_EXPORT ICloudPrepareStream : public ICloudStream
 {
     Q_OBJECT
 
@@ -53,6 +54,6 @@ private:
 
 // The time left of a timeout of `timeout` ms (-1: none) after `elapsed` ms: -1 for no limit, else not
 // below 0.
-int subtractFromTimeout(int timeout, int elapsed);
+ZRVSTREAMS_EXPORT int subtractFromTimeout(int timeout, int elapsed);
 
 } // namespace ZRV::Stream::Cloud

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "zrvstreams_export.h"
+
 #include <QIODevice>
 #include <QMap>
 #include <QString>
@@ -12,7 +14,7 @@ namespace ZRV::Stream {
 // stream's own position, which follows what QIODevice has fetched; QIODevice's read buffer stays in
 // front of readData, so pos() is the caller's position, seek() and reset() drop the buffer, and
 // atEnd() is true only when the caller has been handed every byte up to the stated size.
-class ICloudStream : public QIODevice
+class ZRVSTREAMS_EXPORT ICloudStream : public QIODevice
 {
     Q_OBJECT
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "zrvcloud_export.h"
+
 #include <QObject>
 #include <QString>
 
@@ -8,7 +10,7 @@ namespace ZRV::Cloud {
 // One transfer made by the OperationManager. It lives in the thread that made it and is started,
 // queried and removed there; finished() is emitted from that thread's event loop, never from
 // inside start().
-class IOperation : public QObject
+class ZRVCLOUD_EXPORT IOperation : public QObject
 {
     Q_OBJECT
 

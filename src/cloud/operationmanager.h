@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cloud/ioperation.h"
+#include "zrvcloud_export.h"
 
 #include <QIODevice>
 #include <QMap>
@@ -11,7 +12,7 @@ namespace ZRV::Cloud {
 
 // Makes download operations. Transfers run on worker threads of the process, at most threadCount()
 // of them at once; operations beyond that wait in order of start().
-class OperationManager
+class ZRVCLOUD_EXPORT OperationManager
 {
 public:
     // The one manager of the process, made on first use.

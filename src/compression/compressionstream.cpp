@@ -1,5 +1,6 @@
 #include "compression/compressionstream.h"
 
+#include "compression/compressorbase.h"
 #include "compression/exception/compressor.h"
 #include "core/zrvdebug.h"
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "compression/enginestream.h"
+#include "zrvstreams_export.h"
 
 namespace ZRV::Stream {
 
@@ -8,7 +9,7 @@ namespace ZRV::Stream {
 // EngineStream). When the engine fails, the read returns -1 and the stream closes with the
 // engine's message, or "DecompressionStream: (de)compressor return stream error", as error
 // string. Damaged or cut gzip data is such a failure, with a message naming the damage.
-class DecompressionStream : public Compression::EngineStream
+class ZRVSTREAMS_EXPORT DecompressionStream : public Compression::EngineStream
 {
     Q_OBJECT
 

@@ -1,11 +1,14 @@
 #pragma once
 
-#include "compression/compressorbase.h"
+#include "core/encryption/algorithm.h"
 #include "stream/istreamread.h"
+#include "zrvstreams_export.h"
 
 #include <memory>
 
 namespace ZRV::Stream::Compression {
+
+class CompressorBase;
 
 // The common frame of CompressionStream and DecompressionStream: a sequential, read-only stream
 // over one compressor engine, chosen by algorithm (1 gzip, 3 and 4 the LZ4 block format).
@@ -13,7 +16,7 @@ namespace ZRV::Stream::Compression {
 // "Unsupported compression algorithm", open() fails with that error string, readData() returns
 // -1 and atEnd() is true. Subclasses turn engine failures into a read error (-1) and a closed
 // stream with an error string, so a stream serves one pass over its source.
-class EngineStream : public IStreamRead
+class ZRVSTREAMS_EXPORT EngineStream : public IStreamRead
 {
     Q_OBJECT
 

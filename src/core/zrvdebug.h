@@ -1,5 +1,7 @@
 #pragma once
 
+#include "zrvcore_export.h"
+
 #include <QDebug>
 
 class QLoggingCategory;
@@ -7,7 +9,7 @@ class QLoggingCategory;
 // Log lines of the product. Each level returns a QDebug for one message, emitted when the
 // QDebug is destroyed at the end of the statement, through Qt's message system under a
 // QLoggingCategory named after the category given (filter with QT_LOGGING_RULES).
-class ZrvDebug
+class ZRVCORE_EXPORT ZrvDebug
 {
 public:
     explicit ZrvDebug(const char* category);

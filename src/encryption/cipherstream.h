@@ -2,6 +2,7 @@
 
 #include "core/encryption/algorithm.h"
 #include "stream/istreamread.h"
+#include "zrvstreams_export.h"
 
 #include <memory>
 
@@ -15,7 +16,7 @@ namespace ZRV::Stream {
 // constructor over the stream's own source. Sequential, size() -1; atEnd() once the source and
 // then the engine are at their end. A source that has nothing yet makes a read return 0 without
 // the stream being at its end, so callers read until atEnd().
-class CipherStream : public IStreamRead
+class ZRVSTREAMS_EXPORT CipherStream : public IStreamRead
 {
     Q_OBJECT
 

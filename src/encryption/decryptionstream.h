@@ -1,6 +1,7 @@
 #pragma once
 
 #include "encryption/cipherstream.h"
+#include "zrvstreams_export.h"
 
 namespace ZRV::Stream {
 
@@ -11,7 +12,7 @@ namespace ZRV::Stream {
 // and a non-standard exception with "Unknown exception in decryption stream". The text is also
 // the error string; the engine's own text is logged. The stream stays open after a failure.
 // Everything before the last block is handed out before the padding is checked at the end.
-class DecryptionStream : public CipherStream
+class ZRVSTREAMS_EXPORT DecryptionStream : public CipherStream
 {
     Q_OBJECT
 

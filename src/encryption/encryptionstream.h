@@ -1,6 +1,7 @@
 #pragma once
 
 #include "encryption/cipherstream.h"
+#include "zrvstreams_export.h"
 
 namespace ZRV::Stream {
 
@@ -9,7 +10,7 @@ namespace ZRV::Stream {
 // failure makes read() throw ErrorOperation with the exception's text, also set as the error
 // string and logged; a non-standard exception gives "Unknown exception in encryption stream".
 // The stream stays open after a failure.
-class EncryptionStream : public CipherStream
+class ZRVSTREAMS_EXPORT EncryptionStream : public CipherStream
 {
     Q_OBJECT
 

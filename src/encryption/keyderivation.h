@@ -1,5 +1,7 @@
 #pragma once
 
+#include "zrvstreams_export.h"
+
 #include <QByteArray>
 
 namespace ZRV::Encryption {
@@ -9,7 +11,7 @@ namespace ZRV::Encryption {
 //                   iteration count being the repository's own;
 //   subkey(K, L)  = HMAC-SHA-256(K, L ‖ 0x01), one block of HKDF-Expand with the ASCII label L.
 // The labels below name every key there is; no key serves two of them.
-class KeyDerivation
+class ZRVSTREAMS_EXPORT KeyDerivation
 {
 public:
     static constexpr int KeyLength = 32;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/encryption/algorithm.h"
+#include "zrvstreams_export.h"
 
 #include <QByteArray>
 #include <QString>
@@ -12,7 +13,7 @@ namespace ZRV::Encryption {
 // under the wrapping key, with SHA-256 of the wrapping key as its MAC key. The wrapping key comes from PBKDF2 with a
 // fixed salt and 50000 iterations, so equal passwords and algorithms give equal keys in every
 // instance. Not thread-safe: the const operations rewrite the error string.
-class PasswordBasedMasterKeyEncryptor
+class ZRVSTREAMS_EXPORT PasswordBasedMasterKeyEncryptor
 {
 public:
     PasswordBasedMasterKeyEncryptor(Core::Encryption::Algorithm algorithm, const QByteArray& password);

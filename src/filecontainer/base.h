@@ -1,6 +1,7 @@
 #pragma once
 
 #include "stream/istreamread.h"
+#include "zrvstreams_export.h"
 
 #include <QByteArray>
 #include <functional>
@@ -15,7 +16,7 @@ class Header;
 // source and then has init() build the inner chain. A failed init() leaves the stream closed; so
 // does an exception out of it, which passes on to the caller. PackageBase and UnpackageBase build
 // the chains of the two directions; the version classes add their typed header and key handling.
-class Base : public IStreamRead
+class ZRVSTREAMS_EXPORT Base : public IStreamRead
 {
     Q_OBJECT
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "zrvstreams_export.h"
+
 #include <QIODevice>
 #include <QSharedPointer>
 
@@ -7,7 +9,7 @@ namespace ZRV::Stream::FileContainer {
 
 // Tells which unpackage a container needs. Both versions share the signature, so the header
 // readers are tried in turn: version 2, then version 1.
-class CheckVersion
+class ZRVSTREAMS_EXPORT CheckVersion
 {
 public:
     CheckVersion() = delete;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "filecontainer/unpackagebase.h"
+#include "zrvstreams_export.h"
 
 #include <functional>
 
@@ -14,8 +15,8 @@ namespace ZRV::Stream::FileContainer {
 // process, a socket); it is opened for reading if it is not open, and left open afterwards.
 // `password` is called, once, only when the header announces encryption. Read the unpackage to
 // its end, then ask validate().
-QSharedPointer<UnpackageBase> openUnpackage(QSharedPointer<QIODevice> device,
+ZRVSTREAMS_EXPORT QSharedPointer<UnpackageBase> openUnpackage(QSharedPointer<QIODevice> device,
                                             const std::function<QByteArray()>& password);
-QSharedPointer<UnpackageBase> openUnpackage(QSharedPointer<QIODevice> device, const QByteArray& password);
+ZRVSTREAMS_EXPORT QSharedPointer<UnpackageBase> openUnpackage(QSharedPointer<QIODevice> device, const QByteArray& password);
 
 } // namespace ZRV::Stream::FileContainer

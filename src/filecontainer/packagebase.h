@@ -1,6 +1,7 @@
 #pragma once
 
 #include "filecontainer/base.h"
+#include "zrvstreams_export.h"
 
 namespace ZRV::Stream {
 class JoinStream;
@@ -12,7 +13,7 @@ namespace ZRV::Stream::FileContainer {
 // puts before the payload, then the payload: the source's bytes, gzip-compressed when the header
 // says so, then encrypted by the version's stages. Everything but the header is produced as the
 // caller reads. Errors of inner streams while reading set the error string and are rethrown.
-class PackageBase : public Base
+class ZRVSTREAMS_EXPORT PackageBase : public Base
 {
     Q_OBJECT
 

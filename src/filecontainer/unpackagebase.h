@@ -2,6 +2,7 @@
 
 #include "core/encryption/algorithm.h"
 #include "filecontainer/base.h"
+#include "zrvstreams_export.h"
 
 class QDataStream;
 
@@ -21,7 +22,7 @@ namespace ZRV::Stream::FileContainer {
 // decryption (over the HMAC check, where the version has one) and then the gzip decompression
 // over it as the header says. For a container it cannot read, open() logs an error line and
 // returns false with the reason in errorString(). openUnpackage() picks the version.
-class UnpackageBase : public Base
+class ZRVSTREAMS_EXPORT UnpackageBase : public Base
 {
     Q_OBJECT
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "stream/istreamread.h"
+#include "zrvstreams_export.h"
 
 namespace ZRV::Stream {
 
@@ -8,7 +9,7 @@ namespace ZRV::Stream {
 // exhausted: only the last read may return less (0 at the end). An empty read of a source not at
 // its end waits for more (see readFully). A failed source read returns the bytes gathered so far,
 // or -1 with the source's error text when there are none.
-class ChunkStream : public IStreamRead
+class ZRVSTREAMS_EXPORT ChunkStream : public IStreamRead
 {
     Q_OBJECT
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "zrvstreams_export.h"
+
 #include <QIODevice>
 #include <QSharedPointer>
 
@@ -13,7 +15,7 @@ namespace ZRV::Stream {
 // Every stream itself is opened Unbuffered (unless isUnbuffered() says otherwise), whatever the
 // caller asked: Qt then reads straight into the caller's memory and holds no read-ahead, so a
 // rewind cannot hand out stale bytes and a readData that throws leaves nothing behind.
-class IStream : public QIODevice
+class ZRVSTREAMS_EXPORT IStream : public QIODevice
 {
     Q_OBJECT
 

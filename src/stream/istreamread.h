@@ -1,12 +1,13 @@
 #pragma once
 
 #include "stream/istream.h"
+#include "zrvstreams_export.h"
 
 namespace ZRV::Stream {
 
 // A read-only stream: open modes without ReadOnly and every write are refused with a warning
 // line and UnsupportedOperation.
-class IStreamRead : public IStream
+class ZRVSTREAMS_EXPORT IStreamRead : public IStream
 {
     Q_OBJECT
 

@@ -1,12 +1,13 @@
 #pragma once
 
 #include "stream/istream.h"
+#include "zrvstreams_export.h"
 
 namespace ZRV::Stream {
 
 // A write-only stream: any open mode other than exactly WriteOnly, and every read, are refused
 // with a warning line and UnsupportedOperation.
-class IStreamWrite : public IStream
+class ZRVSTREAMS_EXPORT IStreamWrite : public IStream
 {
     Q_OBJECT
 

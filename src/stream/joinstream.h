@@ -1,6 +1,7 @@
 #pragma once
 
 #include "stream/istreamread.h"
+#include "zrvstreams_export.h"
 
 #include <QList>
 
@@ -10,7 +11,7 @@ namespace ZRV::Stream {
 // readData returns 0 once every part is at its end; a part whose read fails ends the call with
 // ErrorOperation carrying the part's error text. atEnd() is true once every part is at its end
 // and the caller has received every byte. Closing the join leaves its parts open.
-class JoinStream : public IStreamRead
+class ZRVSTREAMS_EXPORT JoinStream : public IStreamRead
 {
     Q_OBJECT
 

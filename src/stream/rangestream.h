@@ -2,13 +2,14 @@
 
 #include "core/extensions/range.h"
 #include "stream/istreamread.h"
+#include "zrvstreams_export.h"
 
 namespace ZRV::Stream {
 
 // A byte range of its source, shown as a stream of size upper - lower starting at position 0.
 // readData passes the source's result on (-1 on a failed read); atEnd() is true once the whole
 // range was read, or the source ended before it.
-class RangeStream : public IStreamRead
+class ZRVSTREAMS_EXPORT RangeStream : public IStreamRead
 {
     Q_OBJECT
 

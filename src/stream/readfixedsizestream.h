@@ -1,13 +1,14 @@
 #pragma once
 
 #include "stream/istreamread.h"
+#include "zrvstreams_export.h"
 
 namespace ZRV::Stream {
 
 // The next `size` bytes of its source, from where the source stands when the stream is opened.
 // pos() and atEnd() speak for the caller (bytes that Qt holds back after peek are not read yet). readData passes the source's result on (-1 on a failed read); atEnd() is true once the
 // caller has read `size` bytes, or the source ended before that.
-class ReadFixedSizeStream : public IStreamRead
+class ZRVSTREAMS_EXPORT ReadFixedSizeStream : public IStreamRead
 {
     Q_OBJECT
 

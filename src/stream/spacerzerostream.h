@@ -1,5 +1,7 @@
 #pragma once
 
+#include "zrvstreams_export.h"
+
 #include <QIODevice>
 
 namespace ZRV::Stream {
@@ -7,7 +9,7 @@ namespace ZRV::Stream {
 // `size` zero bytes, with no source. Opened with the caller's mode as given (Qt may buffer
 // ahead); pos() and atEnd() speak for the caller. Writing and modes without ReadOnly are
 // refused with a warning line and UnsupportedOperation.
-class SpacerZeroStream : public QIODevice
+class ZRVSTREAMS_EXPORT SpacerZeroStream : public QIODevice
 {
     Q_OBJECT
 

@@ -1,11 +1,12 @@
 #pragma once
 
 #include "core/exception/base.h"
+#include "zrvstreams_export.h"
 
 namespace ZRV::Stream::Compression::Exception {
 
 // A compressor engine could not produce or decode its data; the message says which.
-class Compressor : public ZRV::Exception::Base
+class ZRVSTREAMS_EXPORT Compressor : public ZRV::Exception::Base
 {
 public:
     explicit Compressor(const QString& message);

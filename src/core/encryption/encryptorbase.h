@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/encryption/algorithm.h"
+#include "zrvcore_export.h"
 
 #include <QByteArray>
 #include <QIODevice>
@@ -13,7 +14,7 @@ namespace ZRV::Core::Encryption {
 // init() throws CryptoPP::Exception types for a key or IV of the wrong length.
 // readData may throw CryptoPP::InvalidCiphertext (bad padding or a wrapped key that fails its
 // check), other CryptoPP::Exception types, or ZRV::Exception::Base when the source fails.
-class EncryptorBase
+class ZRVCORE_EXPORT EncryptorBase
 {
 public:
     // Throws ZRV::Exception::InvalidData for NoEncryption, unknown algorithms and unknown types.

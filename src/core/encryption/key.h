@@ -1,12 +1,13 @@
 #pragma once
 
 #include "core/encryption/algorithm.h"
+#include "zrvcore_export.h"
 
 #include <QByteArray>
 
 namespace ZRV::Core::Encryption {
 
-class Key
+class ZRVCORE_EXPORT Key
 {
 public:
     // PBKDF2 iteration counts that new containers record (version 1, version 2). Readers use

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "zrvcore_export.h"
+
 #include <QByteArray>
 #include <QString>
 #include <exception>
@@ -7,7 +9,7 @@
 namespace ZRV::Exception {
 
 // Root of every exception the product throws; thrown by value, caught by reference.
-class Base : public std::exception
+class ZRVCORE_EXPORT Base : public std::exception
 {
 public:
     explicit Base(const QString& message);

@@ -1,11 +1,12 @@
 #pragma once
 
 #include "core/exception/base.h"
+#include "zrvcore_export.h"
 
 namespace ZRV::Exception {
 
 // Malformed or unsupported data, thrown by the format readers.
-class InvalidData : public Base
+class ZRVCORE_EXPORT InvalidData : public Base
 {
 public:
     explicit InvalidData(const QString& message);

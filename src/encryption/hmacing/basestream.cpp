@@ -1,10 +1,19 @@
 #include "encryption/hmacing/basestream.h"
 
+#include <cryptopp/hmac.h>
+#include <cryptopp/sha.h>
+
 namespace ZRV::Stream::Hmacing {
+
+class BaseStream::State : public CryptoPP::HMAC<CryptoPP::SHA256>
+{
+public:
+    using HMAC::HMAC;
+};
 
 BaseStream::BaseStream(QSharedPointer<QIODevice> source, const QByteArray& key, QObject* parent)
     : IStreamRead(std::move(source), parent)
-    , mac_(reinterpret_cast<const CryptoPP::byte*>(key.constData()), key.size())
+    , state_(std::make_unique<State>(reinterpret_cast<const CryptoPP::byte*>(key.constData()), key.size()))
 {
 }
 
@@ -17,12 +26,12 @@ void BaseStream::addData(const QByteArray& data)
 
 void BaseStream::addData(const char* data, qint64 length)
 {
-    mac_.Update(reinterpret_cast<const CryptoPP::byte*>(data), size_t(length));
+    state_->Update(reinterpret_cast<const CryptoPP::byte*>(data), size_t(length));
 }
 
 QByteArray BaseStream::mac() const
 {
-    auto finished = mac_;
+    CryptoPP::HMAC<CryptoPP::SHA256> finished = *state_;
     QByteArray result(TrailerLength, Qt::Uninitialized);
     finished.Final(reinterpret_cast<CryptoPP::byte*>(result.data()));
     return result;

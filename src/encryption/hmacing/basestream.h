@@ -1,16 +1,16 @@
 #pragma once
 
 #include "stream/istreamread.h"
+#include "zrvstreams_export.h"
 
-#include <cryptopp/hmac.h>
-#include <cryptopp/sha.h>
+#include <memory>
 
 namespace ZRV::Stream::Hmacing {
 
 // The MAC state the HMAC streams share: HMAC-SHA-256 keyed with the constructor's key, over every
 // byte added, in order. Abstract: readData stays pure. Each object serves one pass; the state
 // is never reset.
-class BaseStream : public IStreamRead
+class ZRVSTREAMS_EXPORT BaseStream : public IStreamRead
 {
     Q_OBJECT
 
@@ -29,7 +29,9 @@ protected:
     QByteArray mac() const;
 
 private:
-    CryptoPP::HMAC<CryptoPP::SHA256> mac_;
+    // The HMAC-SHA-256 state, kept out of this header so that callers need no crypto headers.
+    class State;
+    const std::unique_ptr<State> state_;
 };
 
 } // namespace ZRV::Stream::Hmacing

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "encryption/hmacing/basestream.h"
+#include "zrvstreams_export.h"
 
 namespace ZRV::Stream::Hmacing {
 
@@ -9,7 +10,7 @@ namespace ZRV::Stream::Hmacing {
 // its end after a read, and handed out in the room the read leaves and in later reads. A failed
 // source read returns -1 (error string copied from the source) and adds nothing to the MAC.
 // atEnd() once the source is at its end and the whole trailer was handed out. size() is 0.
-class InStream : public BaseStream
+class ZRVSTREAMS_EXPORT InStream : public BaseStream
 {
     Q_OBJECT
 

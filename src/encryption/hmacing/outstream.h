@@ -1,6 +1,7 @@
 #pragma once
 
 #include "encryption/hmacing/basestream.h"
+#include "zrvstreams_export.h"
 
 namespace ZRV::Stream::Hmacing {
 
@@ -11,7 +12,7 @@ namespace ZRV::Stream::Hmacing {
 // source's). A failed source read returns -1 with the source's error string. size() is the
 // source's, trailer included. A wrong or missing trailer shows only in validate(); a source
 // shorter than 32 bytes yields nothing and fails it.
-class OutStream : public BaseStream
+class ZRVSTREAMS_EXPORT OutStream : public BaseStream
 {
     Q_OBJECT
 

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "zrvstreams_export.h"
+
 #include <QDataStream>
 
 namespace ZRV::Stream::FileContainer::V1 {
 
 // The compression record of a container header: one byte, always gzip (1).
-class CompressionInfo
+class ZRVSTREAMS_EXPORT CompressionInfo
 {
 public:
     static const int SupportType;
@@ -24,8 +26,8 @@ private:
     int type_;
 };
 
-QDataStream& operator<<(QDataStream& stream, const CompressionInfo& info);
+ZRVSTREAMS_EXPORT QDataStream& operator<<(QDataStream& stream, const CompressionInfo& info);
 // Throws ZRV::Exception::InvalidData for any type byte but 1.
-QDataStream& operator>>(QDataStream& stream, CompressionInfo& info);
+ZRVSTREAMS_EXPORT QDataStream& operator>>(QDataStream& stream, CompressionInfo& info);
 
 } // namespace ZRV::Stream::FileContainer::V1

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/encryption/algorithm.h"
+#include "zrvstreams_export.h"
 
 #include <QByteArray>
 #include <QDataStream>
@@ -14,7 +15,7 @@ namespace ZRV::Stream::FileContainer::V1 {
 // The member operators are named from the record's side: `info >> stream` writes the record,
 // `info << stream` reads it. Readers throw ZRV::Exception::InvalidData for an unknown type or
 // mode byte or an iteration count above 10 000 000, and leave the record as far as it was read.
-class EncryptionInfo
+class ZRVSTREAMS_EXPORT EncryptionInfo
 {
 public:
     static const quint8 EncryptionMode;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/encryption/algorithm.h"
+#include "zrvstreams_export.h"
 
 #include <QByteArray>
 #include <QDataStream>
@@ -12,7 +13,7 @@ class EncryptionInfo;
 
 // The version 1 container header: signature, version, flags, reserved word, data size, then the
 // optional compression and encryption records. The header owns its records.
-class Header
+class ZRVSTREAMS_EXPORT Header
 {
 public:
     static const char* const Signature;
@@ -65,11 +66,11 @@ private:
     EncryptionInfo* encryption_;
 };
 
-QDataStream& operator<<(QDataStream& stream, const Header& header);
+ZRVSTREAMS_EXPORT QDataStream& operator<<(QDataStream& stream, const Header& header);
 // Throws ZRV::Exception::InvalidData for a wrong signature, a version other than the header
 // object's own, and the records' errors. The records follow the flags: an announced record is
 // read (created, of the header's version, if the header has none), an unannounced one removed.
 // A stream that ends early is not an error here: the stream's status reports it.
-QDataStream& operator>>(QDataStream& stream, Header& header);
+ZRVSTREAMS_EXPORT QDataStream& operator>>(QDataStream& stream, Header& header);
 
 } // namespace ZRV::Stream::FileContainer::V1

@@ -2,6 +2,7 @@
 
 #include "core/encryption/algorithm.h"
 #include "filecontainer/packagebase.h"
+#include "zrvstreams_export.h"
 
 #include <memory>
 
@@ -12,7 +13,7 @@ class Header;
 // Reads as a version 1 container of its source: the header, then (encrypted) the IV, then the
 // payload: gzip-compressed and/or encrypted directly under the password's master key, or the
 // source's bytes unchanged when neither. There is no integrity tag.
-class Package : public PackageBase
+class ZRVSTREAMS_EXPORT Package : public PackageBase
 {
     Q_OBJECT
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "filecontainer/unpackagebase.h"
+#include "zrvstreams_export.h"
 
 #include <memory>
 
@@ -12,7 +13,7 @@ class Header;
 // from its current position to its end; the source may be sequential (a pipe). open() reads the
 // header and the IV. Version 1 has no integrity tag: a wrong password shows only while reading,
 // as an ErrorOperation from the decryption or as wrong data, and validate() checks only the size.
-class Unpackage : public UnpackageBase
+class ZRVSTREAMS_EXPORT Unpackage : public UnpackageBase
 {
     Q_OBJECT
 

@@ -1,13 +1,14 @@
 #pragma once
 
 #include "filecontainer/version1/encryptioninfo.h"
+#include "zrvstreams_export.h"
 
 namespace ZRV::Stream::FileContainer::V2 {
 
 // The version 1 record followed by the wrapped payload keys (payload encryption key, then
 // payload HMAC key, encrypted under the master key). Their length is not stored: the reader
 // computes it with getKeyLength. Key derivation records Key::ITERATION_ADVANCED.
-class EncryptionInfo : public V1::EncryptionInfo
+class ZRVSTREAMS_EXPORT EncryptionInfo : public V1::EncryptionInfo
 {
 public:
     explicit EncryptionInfo(const QByteArray& password);

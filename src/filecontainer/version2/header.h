@@ -2,12 +2,13 @@
 
 #include "filecontainer/version1/header.h"
 #include "filecontainer/version2/encryptioninfo.h"
+#include "zrvstreams_export.h"
 
 namespace ZRV::Stream::FileContainer::V2 {
 
 // The version 2 container header: the version 1 layout with version 2 records, then a reserved
 // 64-bit word. An encrypted container follows it with the header tag (HeaderValidate).
-class Header : public V1::Header
+class ZRVSTREAMS_EXPORT Header : public V1::Header
 {
 public:
     explicit Header(const QByteArray& password);
@@ -34,8 +35,8 @@ private:
     qint64 reserved64_;
 };
 
-QDataStream& operator<<(QDataStream& stream, const Header& header);
+ZRVSTREAMS_EXPORT QDataStream& operator<<(QDataStream& stream, const Header& header);
 // The version 1 reader's checks (the version must be 2), then the reserved word.
-QDataStream& operator>>(QDataStream& stream, Header& header);
+ZRVSTREAMS_EXPORT QDataStream& operator>>(QDataStream& stream, Header& header);
 
 } // namespace ZRV::Stream::FileContainer::V2

@@ -2,6 +2,7 @@
 
 #include "core/encryption/algorithm.h"
 #include "filecontainer/packagebase.h"
+#include "zrvstreams_export.h"
 
 #include <memory>
 
@@ -12,7 +13,7 @@ class Header;
 // Reads as a version 2 container of its source: the header, then (encrypted) the header tag and
 // the IV, then the payload (gzip-compressed and/or encrypted, or the source's bytes unchanged
 // when neither) and (encrypted) the 32-byte HMAC trailer over IV and encrypted payload.
-class Package : public PackageBase
+class ZRVSTREAMS_EXPORT Package : public PackageBase
 {
     Q_OBJECT
 

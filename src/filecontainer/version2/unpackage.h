@@ -1,6 +1,7 @@
 #pragma once
 
 #include "filecontainer/unpackagebase.h"
+#include "zrvstreams_export.h"
 
 #include <memory>
 
@@ -12,7 +13,7 @@ class Header;
 // from its current position to its end; the source may be sequential (a pipe). open() reads and
 // checks the header (a wrong password fails here, through the header tag), unwraps the payload
 // keys and reads the IV. The payload's integrity is known only after reading to the end: validate().
-class Unpackage : public UnpackageBase
+class ZRVSTREAMS_EXPORT Unpackage : public UnpackageBase
 {
     Q_OBJECT
 

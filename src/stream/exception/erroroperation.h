@@ -1,11 +1,12 @@
 #pragma once
 
 #include "core/exception/base.h"
+#include "zrvstreams_export.h"
 
 namespace ZRV::Stream::Exception {
 
 // A stream failed while reading; the message says why.
-class ErrorOperation : public ZRV::Exception::Base
+class ZRVSTREAMS_EXPORT ErrorOperation : public ZRV::Exception::Base
 {
 public:
     explicit ErrorOperation(const QString& message);

@@ -1,11 +1,12 @@
 #pragma once
 
 #include "core/exception/base.h"
+#include "zrvstreams_export.h"
 
 namespace ZRV::Stream::Exception {
 
 // A stream was asked for something it does not do (wrong open mode, the refused direction).
-class UnsupportedOperation : public ZRV::Exception::Base
+class ZRVSTREAMS_EXPORT UnsupportedOperation : public ZRV::Exception::Base
 {
 public:
     UnsupportedOperation();
