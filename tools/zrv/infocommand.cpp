@@ -40,6 +40,7 @@ int InfoCommand::run(const QCommandLineParser& parser) const
         {"kdfIterations", "kdf iterations", summary.kdfIterations},
         {"dataSize", "data size", qint64(summary.dataSize)},
         {"headerSize", "header size", summary.headerSize},
+        {"integrity", "integrity", input.authenticated() ? "HMAC-SHA-256" : "none"},
     };
     if (parser.isSet(QStringLiteral("json"))) {
         QJsonObject object;
