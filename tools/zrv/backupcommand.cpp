@@ -78,7 +78,9 @@ int BackupCommand::run(const QCommandLineParser& parser) const
     const unsigned int revision = previous + 1;
     QSharedPointer<MapStream> inMap;
     if (previous) {
-        const QStringList missing = repository.missingData(previous);
+        QStringList missing;
+        for (const auto& problem : repository.missingData(previous))
+            missing << QStringLiteral("%1: %2").arg(problem.first, problem.second);
         if (!missing.isEmpty())
             throw ToolError(ToolError::Failure, QStringLiteral("revision %1 cannot be continued: %2 (zrv check %3 "
                                                                "tells more)")

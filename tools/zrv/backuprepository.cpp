@@ -159,7 +159,7 @@ QByteArray BackupRepository::readPassword(const MapStream& map, const PasswordSo
     return map.useEncryption() ? source.password(PasswordSource::Existing) : QByteArray();
 }
 
-QStringList BackupRepository::missingData(unsigned int revision) const
+QList<QPair<QString, QString>> BackupRepository::missingData(unsigned int revision) const
 {
     const QSharedPointer<MapStream> map = openMap(revision);
     // Per referenced revision, the end of the furthest stored block.
@@ -176,23 +176,23 @@ QStringList BackupRepository::missingData(unsigned int revision) const
         if (record.isUsed())
             ends[record.revision()] = qMax(ends.value(record.revision()), record.offset() + record.length());
     }
-    QStringList problems;
+    QList<QPair<QString, QString>> problems;
     for (auto it = ends.begin(); it != ends.end(); ++it) {
         const unsigned long long needed = it.value();
         const QString data = dataPath(it.key());
         struct stat status {};
         if (it.key() == 0 || it.key() > revision)
-            problems << QStringLiteral("%1 refers to revision %2, which cannot exist yet").arg(mapPath(revision)).arg(it.key());
+            problems << qMakePair(mapPath(revision),
+                                  QStringLiteral("it refers to revision %1, which cannot exist yet").arg(it.key()));
         else if (lstat(QFile::encodeName(data).constData(), &status) != 0)
-            problems << QStringLiteral("%1: %2").arg(data, systemError());
+            problems << qMakePair(data, systemError());
         else if (!S_ISREG(status.st_mode))
-            problems << QStringLiteral("%1: it is not a regular file").arg(data);
+            problems << qMakePair(data, QStringLiteral("it is not a regular file"));
         else if (quint64(status.st_size) < needed)
-            problems << QStringLiteral("%1 holds %2 bytes where revision %3 needs %4")
-                            .arg(data)
+            problems << qMakePair(data, QStringLiteral("it holds %1 bytes where revision %2 needs %3")
                             .arg(status.st_size)
                             .arg(revision)
-                            .arg(needed);
+                            .arg(needed));
     }
     return problems;
 }

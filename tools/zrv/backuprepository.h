@@ -51,10 +51,10 @@ public:
     // The map of a revision, open for reading, its header checked against the file name.
     // Throws ToolError naming the file.
     QSharedPointer<ZRV::Stream::BlockLevel::MapStream> openMap(unsigned int revision) const;
-    // Why the data a revision refers to cannot be read, one line per data file that is missing,
+    // Why the data a revision refers to cannot be read, one (file, cause) per data file that is missing,
     // no regular file, or shorter than the map needs; empty when all is there. Cheap: it reads the
     // map, not the data. Throws ToolError when the map cannot be read.
-    QStringList missingData(unsigned int revision) const;
+    QList<QPair<QString, QString>> missingData(unsigned int revision) const;
     // Lazily opened data files for every revision the map refers to (from its current record on).
     QMap<unsigned int, QSharedPointer<QIODevice>> dataFiles(
         const QSharedPointer<ZRV::Stream::BlockLevel::MapStream>& map) const;

@@ -47,8 +47,8 @@ QList<Problem> checkRevision(const BackupRepository& repository, unsigned int re
     QList<Problem> problems;
     QSharedPointer<MapStream> map;
     try {
-        for (const QString& missing : repository.missingData(revision))
-            problems << Problem{-1, repository.mapPath(revision), missing};
+        for (const auto& missing : repository.missingData(revision))
+            problems << Problem{-1, missing.first, missing.second};
         map = repository.openMap(revision);
     } catch (const ToolError& error) {
         return problems << Problem{-1, repository.mapPath(revision), error.message()};
