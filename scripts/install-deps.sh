@@ -8,6 +8,7 @@ packages=(
     libgtest-dev
     clang libclang-rt-14-dev libfuzzer-14-dev
     gzip lz4 openssl nginx curl
+    mount util-linux bsdutils
 )
 
 missing=()

@@ -119,6 +119,9 @@ TEST_F(SourcesAndTargets, restoresOntoDevicesFifosAndSparseFiles)
     EXPECT_TRUE(link.err.contains("symbolic link")) << link.err.constData();
     EXPECT_EQ(read("target"), "untouched");
 
+    // Binary output to a terminal is refused before anything is read.
+    EXPECT_EQ(shell(QStringLiteral("script -qec '\"$ZRV\" restore %1 -' /dev/null < /dev/null").arg(path("repo"))), 1);
+
     LoopDevice small(path("small"), 128 * 1024);
     LoopDevice large(path("large"), 1 << 20);
     if (small.path.isEmpty() || large.path.isEmpty()) {

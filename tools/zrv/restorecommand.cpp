@@ -35,12 +35,13 @@ int RestoreCommand::run(const QCommandLineParser& parser) const
                                                      : QStringLiteral("%1 holds no revision").arg(repository.path()));
 
     const auto map = repository.openMap(revision);
+    // The target is refused (a terminal, a device too small) before a password is asked for.
+    OutputTarget target(parser.positionalArguments().at(1), qint64(map->length()), true);
     const QByteArray password = repository.readPassword(*map, PasswordSource(passwordFile(parser)));
     RevisionStream restored(map, repository.dataFiles(map), password, nullptr);
     if (!restored.open(QIODevice::ReadOnly))
         throw ToolError(ToolError::Failure,
                         QStringLiteral("cannot restore revision %1: %2").arg(revision).arg(restored.errorString()));
-    OutputTarget target(parser.positionalArguments().at(1), restored.size(), true);
     ProgressMeter progress(QStringLiteral("restore"), restored.size(), quiet(parser));
     pump(restored, &target.device(), progress);
     target.commit();
