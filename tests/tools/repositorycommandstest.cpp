@@ -296,3 +296,21 @@ TEST_F(RepositoryCommands, filesArePrivate)
     EXPECT_EQ(read("protected"), "root only");
     EXPECT_FALSE(QFileInfo(path("repo/.incoming-1.map")).isSymLink());
 }
+
+TEST_F(RepositoryCommands, plainRevisionsInAnEncryptedRepositoryAreRefused)
+{
+    ASSERT_EQ(init("plain", {"--cipher", "none"}).exitCode, 0);
+    ASSERT_EQ(runZrv({"backup", "-q", path("image"), path("plain")}).exitCode, 0);
+    QFile::copy(path("plain/00000001.map"), path(map(1)));
+    QFile::copy(path("plain/00000001.data"), path(data(1)));
+    for (const QStringList& arguments : {QStringList{"restore", path("repo"), path("out")},
+                                         QStringList{"check", path("repo")},
+                                         QStringList{"backup", path("image"), path("repo")}}) {
+        SCOPED_TRACE(qPrintable(arguments.first()));
+        const Run run = runZrv(arguments);
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_TRUE((run.out + run.err).contains("not encrypted") || run.err.contains("plain"))
+            << run.out.constData() << run.err.constData();
+    }
+    EXPECT_FALSE(QFile::exists(path("out")));
+}

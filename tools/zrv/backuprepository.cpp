@@ -152,8 +152,17 @@ QByteArray BackupRepository::password(const RepositorySettings& settings, const 
     return password;
 }
 
+void BackupRepository::checkEncryption(const MapStream& map) const
+{
+    // A plain map in an encrypted repository was not written by its backups.
+    if (hasSettings() && settings().encrypted() && !map.useEncryption())
+        throw ToolError(ToolError::Failure,
+                        QStringLiteral("%1 is not encrypted although the repository is").arg(mapPath(map.revision())));
+}
+
 QByteArray BackupRepository::readPassword(const MapStream& map, const PasswordSource& source) const
 {
+    checkEncryption(map);
     if (hasSettings())
         return password(settings(), source);
     return map.useEncryption() ? source.password(PasswordSource::Existing) : QByteArray();

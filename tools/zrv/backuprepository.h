@@ -43,6 +43,9 @@ public:
     // zrv 0.1.0 without them, asked for when the map is encrypted.
     QByteArray readPassword(const ZRV::Stream::BlockLevel::MapStream& map, const PasswordSource& source) const;
 
+    // Throws ToolError when the repository is encrypted and `map` is not.
+    void checkEncryption(const ZRV::Stream::BlockLevel::MapStream& map) const;
+
     // Revision numbers in rising order, by the names of the maps.
     QList<unsigned int> revisions() const;
     // 0 when there is none.

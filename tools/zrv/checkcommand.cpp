@@ -7,6 +7,7 @@
 #include "core/exception/base.h"
 
 #include <QDataStream>
+#include <functional>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -42,7 +43,8 @@ QString fileOfBlock(const BackupRepository& repository, unsigned int revision, q
 }
 
 // Reads the revision end to end as a restore would, writing nothing.
-QList<Problem> checkRevision(const BackupRepository& repository, unsigned int revision, const PasswordSource& passwords)
+QList<Problem> checkRevision(const BackupRepository& repository, unsigned int revision,
+                             const std::function<QByteArray(const MapStream&)>& password)
 {
     QList<Problem> problems;
     QSharedPointer<MapStream> map;
@@ -50,14 +52,14 @@ QList<Problem> checkRevision(const BackupRepository& repository, unsigned int re
         for (const auto& missing : repository.missingData(revision))
             problems << Problem{-1, missing.first, missing.second};
         map = repository.openMap(revision);
+        repository.checkEncryption(*map);
     } catch (const ToolError& error) {
         return problems << Problem{-1, repository.mapPath(revision), error.message()};
     }
     if (!problems.isEmpty())
         return problems;
-    const QByteArray password = repository.readPassword(*map, passwords);
     const unsigned int blockSize = map->blockSize();
-    RevisionStream restored(map, repository.dataFiles(map), password, nullptr);
+    RevisionStream restored(map, repository.dataFiles(map), password(*map), nullptr);
     QString failure;
     try {
         if (!restored.open(QIODevice::ReadOnly))
@@ -108,11 +110,18 @@ int CheckCommand::run(const QCommandLineParser& parser) const
     if (repository.hasSettings())
         repository.settings(); // a damaged settings file is a problem of its own
     const PasswordSource passwords(passwordFile(parser));
+    // Asked for once, when the first encrypted revision needs it.
+    QByteArray known;
+    const auto password = [&](const MapStream& map) {
+        if (known.isEmpty() && map.useEncryption())
+            known = repository.readPassword(map, passwords);
+        return known;
+    };
 
     bool sound = true;
     QJsonArray report;
     for (unsigned int revision : revisions) {
-        const QList<Problem> problems = checkRevision(repository, revision, passwords);
+        const QList<Problem> problems = checkRevision(repository, revision, password);
         sound = sound && problems.isEmpty();
         QJsonArray list;
         for (const Problem& problem : problems) {
