@@ -91,7 +91,7 @@ QString CheckCommand::description() const
 
 void CheckCommand::addOptions(QCommandLineParser& parser) const
 {
-    parser.addOption({QStringLiteral("revision"), QStringLiteral("Check only revision N."), QStringLiteral("N")});
+    parser.addOption(revisionOption(QStringLiteral("Check only revision N.")));
     parser.addOption({QStringLiteral("json"), QStringLiteral("Print one JSON array.")});
     parser.addOption(passwordFileOption());
 }
@@ -101,8 +101,7 @@ int CheckCommand::run(const QCommandLineParser& parser) const
     const BackupRepository repository(parser.positionalArguments().at(0));
     const bool json = parser.isSet(QStringLiteral("json"));
     QList<unsigned int> revisions = repository.revisions();
-    if (parser.isSet(QStringLiteral("revision"))) {
-        const unsigned int only = unsigned(qMin<qint64>(numberOption(parser, QStringLiteral("revision"), 1), 99999999));
+    if (const unsigned int only = revision(parser)) {
         if (!revisions.contains(only))
             throw ToolError(ToolError::Failure, QStringLiteral("%1 has no revision %2").arg(repository.path()).arg(only));
         revisions = {only};

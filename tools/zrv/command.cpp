@@ -94,3 +94,16 @@ QCommandLineOption Command::allowUnencryptedOption()
     return {QStringLiteral("allow-unencrypted"),
             QStringLiteral("Read an unencrypted container even though a password was given.")};
 }
+
+QCommandLineOption Command::revisionOption(const QString& description)
+{
+    return {QStringLiteral("revision"), description, QStringLiteral("N")};
+}
+
+unsigned int Command::revision(const QCommandLineParser& parser)
+{
+    // Revision numbers have eight digits in file names.
+    return parser.isSet(QStringLiteral("revision"))
+        ? unsigned(qMin<qint64>(numberOption(parser, QStringLiteral("revision"), 1), 99999999))
+        : 0;
+}

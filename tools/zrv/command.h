@@ -27,6 +27,9 @@ public:
 protected:
     static QCommandLineOption passwordFileOption();
     static QCommandLineOption allowUnencryptedOption();
+    static QCommandLineOption revisionOption(const QString& description);
+    // The --revision given, 0 when none was.
+    static unsigned int revision(const QCommandLineParser& parser);
     // --cipher, --compress and --block-size: what `zrv init` fixes, and what a backup may only repeat.
     static void addSettingOptions(QCommandLineParser& parser, bool withDefaults);
     // Throws a usage error when an option given contradicts the repository's settings.

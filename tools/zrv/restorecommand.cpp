@@ -19,17 +19,14 @@ QString RestoreCommand::description() const
 
 void RestoreCommand::addOptions(QCommandLineParser& parser) const
 {
-    parser.addOption({QStringLiteral("revision"), QStringLiteral("The revision to restore (default: the newest)."),
-                      QStringLiteral("N")});
+    parser.addOption(revisionOption(QStringLiteral("The revision to restore (default: the newest).")));
     parser.addOption(passwordFileOption());
 }
 
 int RestoreCommand::run(const QCommandLineParser& parser) const
 {
     const BackupRepository repository(parser.positionalArguments().at(0));
-    const unsigned int revision = parser.isSet(QStringLiteral("revision"))
-        ? unsigned(qMin<qint64>(numberOption(parser, QStringLiteral("revision"), 1), 99999999))
-        : repository.newestRevision();
+    const unsigned int revision = Command::revision(parser) ? Command::revision(parser) : repository.newestRevision();
     if (!repository.revisions().contains(revision))
         throw ToolError(ToolError::Failure, revision ? QStringLiteral("%1 has no revision %2").arg(repository.path()).arg(revision)
                                                      : QStringLiteral("%1 holds no revision").arg(repository.path()));
