@@ -92,7 +92,7 @@ QString CheckCommand::description() const
 void CheckCommand::addOptions(QCommandLineParser& parser) const
 {
     parser.addOption(revisionOption(QStringLiteral("Check only revision N.")));
-    parser.addOption({QStringLiteral("json"), QStringLiteral("Print one JSON array.")});
+    parser.addOption(jsonOption());
     parser.addOption(passwordFileOption());
 }
 

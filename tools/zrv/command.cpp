@@ -107,3 +107,8 @@ unsigned int Command::revision(const QCommandLineParser& parser)
         ? unsigned(qMin<qint64>(numberOption(parser, QStringLiteral("revision"), 1), 99999999))
         : 0;
 }
+
+QCommandLineOption Command::jsonOption()
+{
+    return {QStringLiteral("json"), QStringLiteral("Print JSON instead of text.")};
+}

@@ -27,6 +27,7 @@ public:
 protected:
     static QCommandLineOption passwordFileOption();
     static QCommandLineOption allowUnencryptedOption();
+    static QCommandLineOption jsonOption();
     static QCommandLineOption revisionOption(const QString& description);
     // The --revision given, 0 when none was.
     static unsigned int revision(const QCommandLineParser& parser);

@@ -17,7 +17,7 @@ QString InfoCommand::description() const
 
 void InfoCommand::addOptions(QCommandLineParser& parser) const
 {
-    parser.addOption({QStringLiteral("json"), QStringLiteral("Print one JSON object.")});
+    parser.addOption(jsonOption());
 }
 
 int InfoCommand::run(const QCommandLineParser& parser) const

@@ -23,7 +23,7 @@ QString RevisionsCommand::description() const
 
 void RevisionsCommand::addOptions(QCommandLineParser& parser) const
 {
-    parser.addOption({QStringLiteral("json"), QStringLiteral("Print one JSON array.")});
+    parser.addOption(jsonOption());
 }
 
 int RevisionsCommand::run(const QCommandLineParser& parser) const
