@@ -9,7 +9,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRandomGenerator>
+#include <QDeadlineTimer>
 #include <csignal>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -128,8 +130,16 @@ TEST_F(RepositoryCommands, oneWriterAtATime)
     ASSERT_EQ(mkfifo(qPrintable(path("fifo")), 0600), 0);
     // The first backup holds the lock while it waits for its FIFO's writer.
     const auto first = startZrv({"backup", "-q", path("fifo"), path("repo")});
-    QFile fifo(path("fifo"));
-    ASSERT_TRUE(fifo.open(QIODevice::WriteOnly));
+    // Opening the writing end succeeds once the backup opened its source (and so holds the lock).
+    int descriptor = -1;
+    QDeadlineTimer deadline(60'000);
+    while ((descriptor = ::open(qPrintable(path("fifo")), O_WRONLY | O_NONBLOCK | O_CLOEXEC)) < 0 && errno == ENXIO
+           && !deadline.hasExpired() && !first->waitForFinished(10)) {
+    }
+    ASSERT_GE(descriptor, 0) << first->readAllStandardError().constData();
+    fcntl(descriptor, F_SETFL, 0); // blocking writes
+    QFile fifo;
+    ASSERT_TRUE(fifo.open(descriptor, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle));
     fifo.write(read("image"));
     fifo.flush();
     // The lock is taken before the source is opened, so once the FIFO is open it is held.
