@@ -9,6 +9,7 @@ packages=(
     clang libclang-rt-14-dev libfuzzer-14-dev
     doxygen
     gzip lz4 openssl nginx curl
+    mount util-linux bsdutils
 )
 
 missing=()

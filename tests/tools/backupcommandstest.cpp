@@ -40,6 +40,7 @@ TEST_F(BackupCommands, chainRestoresEveryRevision)
         SCOPED_TRACE(testing::Message() << c.variant << " " << c.compress << " " << c.cipher);
         QDir(path("repo")).removeRecursively();
         QFile::remove(path("image"));
+        ASSERT_EQ(init("repo", {"--compress", c.compress, "--cipher", c.cipher}).exitCode, 0);
 
         QList<QByteArray> revisions;
         writeImage(0, 3 * BlockSize, 'a');
@@ -82,6 +83,7 @@ TEST_F(BackupCommands, chainRestoresEveryRevision)
 TEST_F(BackupCommands, refusesWrongPasswordsAndMissingData)
 {
     writeImage(0, 5 * BlockSize, 'x');
+    ASSERT_EQ(init("repo").exitCode, 0);
     ASSERT_EQ(backup("file", "lz4", "aes256").exitCode, 0);
 
     const Run wrongBackup = runZrv({"backup", path("image"), path("repo")}, "wrong");
@@ -103,6 +105,7 @@ TEST_F(BackupCommands, refusesWrongPasswordsAndMissingData)
 TEST_F(BackupCommands, unchangedIncrementalOfALargeFileStoresNothing)
 {
     writeImage(0, 3 << 20, 'u');
+    ASSERT_EQ(init("repo").exitCode, 0);
     ASSERT_EQ(backup("file", "lz4", "aes256").exitCode, 0);
     const Run again = backup("file", "lz4", "aes256");
     ASSERT_EQ(again.exitCode, 0) << again.err.constData();

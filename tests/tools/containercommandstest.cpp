@@ -3,6 +3,7 @@
 #include "tooltest.h"
 
 #include <QDir>
+#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -32,7 +33,7 @@ TEST_F(ContainerCommands, roundTripsBothFormatsAndEveryCipher)
             packArguments.insert(1, "--no-compress");
         const Run pack = runZrv(packArguments);
         ASSERT_EQ(pack.exitCode, 0) << pack.err.constData();
-        const Run unpack = runZrv({"unpack", "-q", path("box"), path("out")});
+        const Run unpack = runZrv({"unpack", "-q", path("box"), path("out")}, c.cipher == "none" ? "" : "secret");
         ASSERT_EQ(unpack.exitCode, 0) << unpack.err.constData();
         EXPECT_EQ(read("out"), data);
     }
@@ -110,4 +111,60 @@ TEST_F(ContainerCommands, usageErrorsAndMissingPassword)
     const Run help = runZrv({"pack", "--help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_TRUE(help.out.contains("--cipher"));
+}
+
+TEST_F(ContainerCommands, unencryptedContainersAreNotTakenOnTrust)
+{
+    const QByteArray data = compressibleBytes(200'000);
+    write("in", data);
+    // Packed from a pipe, so the header records no size that could catch a cut.
+    const Run pack = runZrv({"pack", "-q", "--cipher", "none", "-", "-"}, "", data);
+    ASSERT_EQ(pack.exitCode, 0) << pack.err.constData();
+    write("plain", pack.out);
+
+    const Run info = runZrv({"info", "--json", path("plain")}, "");
+    EXPECT_EQ(QJsonDocument::fromJson(info.out).object()["integrity"].toString(), "none");
+    ASSERT_EQ(runZrv({"pack", "-q", path("in"), path("sealed")}).exitCode, 0);
+    const Run sealedInfo = runZrv({"info", "--json", path("sealed")}, "");
+    EXPECT_EQ(QJsonDocument::fromJson(sealedInfo.out).object()["integrity"].toString(), "HMAC-SHA-256");
+
+    const Run verify = runZrv({"verify", path("plain")}, "");
+    EXPECT_EQ(verify.exitCode, 0);
+    EXPECT_TRUE(verify.out.contains("no integrity tag")) << verify.out.constData();
+    EXPECT_TRUE(runZrv({"verify", path("sealed")}).out.contains("integrity tag verified"));
+
+    // Whoever gave a password expects a sealed container; a plain one may be a swapped one.
+    for (const char* command : {"unpack", "verify"}) {
+        SCOPED_TRACE(command);
+        QStringList arguments{command, path("plain")};
+        if (QString(command) == "unpack")
+            arguments << path("out");
+        const Run refused = runZrv(arguments, "secret");
+        EXPECT_EQ(refused.exitCode, 1);
+        EXPECT_TRUE(refused.err.contains("not encrypted")) << refused.err.constData();
+        EXPECT_EQ(runZrv(QStringList{"--allow-unencrypted"} + arguments, "secret").exitCode, 2);
+        EXPECT_EQ(runZrv(QStringList{command, "--allow-unencrypted"} + arguments.mid(1), "secret").exitCode, 0);
+    }
+    EXPECT_EQ(read("out"), data);
+}
+
+// The gzip stream's own checks are all an unencrypted container has: damage must not pass.
+TEST_F(ContainerCommands, damagedGzipStreamsFail)
+{
+    const Run pack = runZrv({"pack", "-q", "--cipher", "none", "-", "-"}, "", compressibleBytes(200'000));
+    ASSERT_EQ(pack.exitCode, 0) << pack.err.constData();
+    struct Case { const char* name; QByteArray bytes; };
+    const Case damaged[] = {
+        {"bitFlippedInTheMiddle", flipped(pack.out, pack.out.size() / 2, 0x01)},
+        {"crcFlipped", flipped(pack.out, pack.out.size() - 6, 0x01)},
+        {"tailCut", pack.out.left(pack.out.size() - 20)},
+        {"halfCut", pack.out.left(pack.out.size() / 2)},
+    };
+    for (const Case& c : damaged) {
+        SCOPED_TRACE(c.name);
+        write("damaged", c.bytes);
+        EXPECT_EQ(runZrv({"unpack", path("damaged"), path("damaged-out")}, "").exitCode, 1);
+        EXPECT_FALSE(QFile::exists(path("damaged-out")));
+        EXPECT_EQ(runZrv({"verify", path("damaged")}, "").exitCode, 1);
+    }
 }

@@ -28,6 +28,42 @@ ToolTest::Run ToolTest::runZrv(const QStringList& arguments, const QByteArray& p
     return run;
 }
 
+std::unique_ptr<QProcess> ToolTest::startZrv(const QStringList& arguments, const QByteArray& password)
+{
+    auto process = std::make_unique<QProcess>();
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("ZRV_PASSWORD"));
+    if (!password.isEmpty())
+        environment.insert(QStringLiteral("ZRV_PASSWORD"), QString::fromUtf8(password));
+    process->setProcessEnvironment(environment);
+    process->start(QStringLiteral(ZRV_BINARY), arguments);
+    process->waitForStarted(10'000);
+    return process;
+}
+
+int ToolTest::shell(const QString& commandLine)
+{
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("ZRV"), QStringLiteral(ZRV_BINARY));
+    environment.insert(QStringLiteral("ZRV_PASSWORD"), QStringLiteral("secret"));
+    process.setProcessEnvironment(environment);
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.start(QStringLiteral("bash"), {QStringLiteral("-c"), commandLine});
+    if (!process.waitForFinished(120'000)) {
+        process.kill();
+        process.waitForFinished(5'000);
+        return -1;
+    }
+    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
+
+ToolTest::Run ToolTest::init(const QString& repository, const QStringList& options) const
+{
+    return runZrv(QStringList{"init", "-q", "--kdf-iterations", "1000", "--block-size", "4096"} + options
+                  + QStringList{path(repository)});
+}
+
 QString ToolTest::write(const QString& name, const QByteArray& bytes) const
 {
     QFile file(path(name));

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QByteArray>
+#include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <memory>
 
 // Runs the built zrv binary the way a user's shell would, over files in a directory of the test's own.
 class ToolTest : public testing::Test
@@ -19,6 +21,12 @@ protected:
     // `password` empty: ZRV_PASSWORD is not set. `input` goes to standard input.
     static Run runZrv(const QStringList& arguments, const QByteArray& password = "secret",
                       const QByteArray& input = QByteArray());
+    // Starts zrv without waiting for it, standard input left open.
+    static std::unique_ptr<QProcess> startZrv(const QStringList& arguments, const QByteArray& password = "secret");
+    // Runs a shell command line (for pipes, FIFOs and limits); the exit code, -1 when it hung.
+    static int shell(const QString& commandLine);
+    // `zrv init` with 4 KiB blocks and cheap key derivation, so the suite stays fast.
+    Run init(const QString& repository, const QStringList& options = {}) const;
 
     QString path(const QString& name) const { return dir_.filePath(name); }
     // Writes the file and returns its path.

@@ -1,12 +1,11 @@
 #include "backupcommand.h"
 
 #include "backuprepository.h"
-#include "cipherchoice.h"
-#include "outputtarget.h"
 #include "passwordsource.h"
+#include "privatefile.h"
 #include "progressmeter.h"
 #include "pump.h"
-#include "sparsefiledevice.h"
+#include "sourcedevice.h"
 
 #include "blocklevel/datastreamibb.h"
 #include "blocklevel/differentialfiledatastream.h"
@@ -14,108 +13,141 @@
 #include "blocklevel/revisionstream.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <cstdio>
+#include <unistd.h>
 
 using namespace ZRV::Stream::BlockLevel;
-using ZRV::Core::Compression::Algorithm;
+
+namespace {
+
+// Reads back the header the map stream wrote last, so a failed final header write cannot leave a
+// map that names another revision, length or block count than the run produced.
+void checkWrittenMap(const QString& path, const QString& target, const MapStream& written)
+{
+    auto file = QSharedPointer<QFile>::create(path);
+    MapStream map(file, written.revision(), nullptr);
+    const bool same = file->open(QIODevice::ReadOnly) && map.open(QIODevice::ReadOnly)
+        && map.revision() == written.revision() && map.length() == written.length()
+        && map.blockCount() == written.blockCount()
+        && quint64(file->size()) == quint64(map.pos()) + map.blockCount() * MapStream::Data::DataBlockSize;
+    if (!same)
+        throw ToolError(ToolError::Failure, QStringLiteral("cannot write %1: the map read back differs from what "
+                                                           "was written")
+                                                .arg(target));
+}
+
+} // namespace
 
 QString BackupCommand::description() const
 {
-    return QStringLiteral("Add a revision of SOURCE to the block-level backup in REPO (created if missing), "
-                          "storing only the blocks that changed since the newest revision.");
+    return QStringLiteral("Add a revision of SOURCE (a file, a block device, a FIFO, or - for standard input) to "
+                          "the repository REPO made by zrv init, storing only the blocks that changed since the "
+                          "newest revision.");
 }
 
 void BackupCommand::addOptions(QCommandLineParser& parser) const
 {
     parser.addOption({QStringLiteral("variant"),
-                      QStringLiteral("file: read SOURCE as a plain file; image: a disk image whose sparse "
-                                     "holes are recorded as unused blocks (default file)."),
+                      QStringLiteral("file: read SOURCE as a plain file; image: a disk image whose holes (or, where "
+                                     "the source cannot tell holes, zero blocks) are recorded as unused blocks "
+                                     "(default file)."),
                       QStringLiteral("file|image"), QStringLiteral("file")});
-    parser.addOption({QStringLiteral("block-size"),
-                      QStringLiteral("Block size of a new chain (default 131072); later revisions keep it."),
-                      QStringLiteral("BYTES"), QStringLiteral("131072")});
-    parser.addOption({QStringLiteral("compress"), QStringLiteral("Block compression: lz4, gzip or none (default lz4)."),
-                      QStringLiteral("lz4|gzip|none"), QStringLiteral("lz4")});
-    parser.addOption({QStringLiteral("cipher"), CipherChoice::help(CipherChoice::backupCiphers()),
-                      QStringLiteral("cipher"), QStringLiteral("aes256")});
-    parser.addOption({QStringLiteral("password-file"), QStringLiteral("Read the password from the first line of FILE."),
-                      QStringLiteral("FILE")});
+    addSettingOptions(parser, false);
+    parser.addOption(passwordFileOption());
+    parser.addOption({QStringLiteral("lock-wait"),
+                      QStringLiteral("Wait up to SECONDS for another backup into REPO to end (default: fail at once)."),
+                      QStringLiteral("SECONDS"), QStringLiteral("0")});
 }
 
 int BackupCommand::run(const QCommandLineParser& parser) const
 {
     const bool image = choiceOption<bool>(parser, QStringLiteral("variant"), {{"file", false}, {"image", true}});
-    const qint64 blockSize = numberOption(parser, QStringLiteral("block-size"), 512);
-    if (blockSize > 64 << 20)
-        throw ToolError(ToolError::Usage, QStringLiteral("--block-size takes at most 67108864 bytes"));
-    const Algorithm compression = choiceOption<Algorithm>(
-        parser, QStringLiteral("compress"),
-        {{"lz4", ZRV::Core::Compression::Lz4}, {"gzip", ZRV::Core::Compression::Gzip}, {"none", ZRV::Core::Compression::None}});
-    const auto cipher = choiceOption(parser, QStringLiteral("cipher"), CipherChoice::backupCiphers());
+    const int lockWait = int(qMin<qint64>(numberOption(parser, QStringLiteral("lock-wait"), 0), 1 << 20));
     const QString sourcePath = parser.positionalArguments().at(0);
+    const BackupRepository repository(parser.positionalArguments().at(1));
+    const RepositorySettings settings = repository.settings();
+    checkSettingOptions(parser, settings, repository.path());
+    const QByteArray password = repository.password(settings, PasswordSource(passwordFile(parser)));
 
-    const BackupRepository repository(parser.positionalArguments().at(1), true);
+    const auto lock = repository.lock(lockWait);
+    for (const QString& leftover : repository.removeLeftovers())
+        fprintf(stderr, "zrv: removed %s, left by an interrupted run\n", qPrintable(leftover));
+
+    // The number is decided once; every file of the run is created under it, none replaced.
     const unsigned int previous = repository.newestRevision();
-    const QByteArray password =
-        cipher == ZRV::Core::Encryption::NoEncryption
-            ? QByteArray()
-            : PasswordSource(passwordFile(parser)).password(previous ? PasswordSource::Existing : PasswordSource::New);
-
-    QSharedPointer<QIODevice> source;
-    if (image)
-        source = QSharedPointer<SparseFileDevice>::create(sourcePath);
-    else
-        source = QSharedPointer<QFile>::create(sourcePath);
-
-    const QString incomingMap = repository.incomingMapPath();
-    auto outMap = QSharedPointer<MapStream>::create(QSharedPointer<QFile>::create(incomingMap), previous + 1, nullptr);
-    outMap->setBlockSize(unsigned(blockSize));
-    const auto inMap = previous
-        ? QSharedPointer<MapStream>::create(QSharedPointer<QFile>::create(repository.mapPath(previous)), previous, nullptr)
-        : QSharedPointer<MapStream>();
-
-    if (inMap && cipher != ZRV::Core::Encryption::NoEncryption) {
-        // The library would start a new chain under a new key; an operator who mistyped wants to hear it.
-        if (!inMap->open(QIODevice::ReadOnly))
-            throw ToolError(ToolError::Failure, QStringLiteral("cannot read revision %1").arg(previous));
-        const auto check = RevisionStream::checkPassword(inMap, password);
-        if (inMap->useEncryption() && !check.first)
+    const unsigned int revision = previous + 1;
+    QSharedPointer<MapStream> inMap;
+    if (previous) {
+        QStringList missing;
+        for (const auto& problem : repository.missingData(previous))
+            missing << QStringLiteral("%1: %2").arg(problem.first, problem.second);
+        if (!missing.isEmpty())
+            throw ToolError(ToolError::Failure, QStringLiteral("revision %1 cannot be continued: %2 (zrv check %3 "
+                                                               "tells more)")
+                                                    .arg(previous)
+                                                    .arg(missing.join(QLatin1String("; ")), repository.path()));
+        inMap = repository.openMap(previous);
+        if (inMap->useEncryption() != settings.encrypted())
             throw ToolError(ToolError::Failure,
-                            QStringLiteral("the password does not open the existing backup chain: %1").arg(check.second));
+                            QStringLiteral("%1 is %2 although the repository is %3 (zrv check %4)")
+                                .arg(repository.mapPath(previous),
+                                     inMap->useEncryption() ? QStringLiteral("encrypted") : QStringLiteral("plain"),
+                                     settings.encrypted() ? QStringLiteral("encrypted") : QStringLiteral("plain"),
+                                     repository.path()));
+        const auto check = RevisionStream::checkPassword(inMap, password);
+        if (!check.first)
+            throw ToolError(ToolError::Failure, QStringLiteral("the password does not open %1: %2")
+                                                    .arg(repository.mapPath(previous), check.second));
     }
+
+    const auto source = QSharedPointer<SourceDevice>::create(sourcePath, image);
+    if (!source->open(QIODevice::ReadOnly))
+        throw ToolError(ToolError::Failure, source->errorString());
+
+    const auto mapFile = QSharedPointer<PrivateFile>::create(repository.mapPath(revision), PrivateFile::NoReplace);
+    if (!mapFile->open(QIODevice::ReadWrite))
+        throw ToolError(ToolError::Failure, mapFile->errorString());
+    const auto outMap = QSharedPointer<MapStream>::create(mapFile, revision, nullptr);
+    outMap->setBlockSize(settings.blockSize());
 
     QSharedPointer<DataStream> data;
     if (image)
-        data = QSharedPointer<DataStreamIbb>::create(source, outMap, inMap, compression, cipher, password, nullptr);
+        data = QSharedPointer<DataStreamIbb>::create(source, outMap, inMap, settings.compression(), settings.cipher(),
+                                                     password, nullptr);
     else
-        data = QSharedPointer<DifferentialFileDataStream>::create(source, outMap, inMap, compression, cipher, password,
-                                                                  nullptr);
-    if (!data->open(QIODevice::ReadOnly)) {
-        QFile::remove(incomingMap);
+        data = QSharedPointer<DifferentialFileDataStream>::create(source, outMap, inMap, settings.compression(),
+                                                                  settings.cipher(), password, nullptr);
+    if (!data->open(QIODevice::ReadOnly))
         throw ToolError(ToolError::Failure, QStringLiteral("cannot back up %1: %2")
-                                                .arg(sourcePath, data->errorString().isEmpty()
-                                                                     ? source->errorString()
-                                                                     : data->errorString()));
-    }
-    const unsigned int revision = outMap->revision();
+                                                .arg(sourcePath, data->errorString().isEmpty() ? source->errorString()
+                                                                                              : data->errorString()));
+    if (outMap->revision() != revision)
+        throw ToolError(ToolError::Failure, QStringLiteral("%1 continues as revision %2 instead of %3; nothing was "
+                                                           "written (zrv check %4)")
+                                                .arg(repository.mapPath(previous))
+                                                .arg(outMap->revision())
+                                                .arg(revision)
+                                                .arg(repository.path()));
     const bool full = data->isFull();
 
+    PrivateFile stored(repository.dataPath(revision), PrivateFile::NoReplace);
+    if (!stored.open(QIODevice::WriteOnly))
+        throw ToolError(ToolError::Failure, stored.errorString());
+    ProgressMeter progress(QStringLiteral("backup"), source->size(), quiet(parser));
+    const qint64 storedBytes = pump(*data, &stored, progress, qMax<qint64>(1 << 20, outMap->blockSize()));
+    outMap->close();
+    checkWrittenMap(mapFile->temporaryPath(), repository.mapPath(revision), *outMap);
+
+    stored.commit();
     try {
-        OutputTarget stored(repository.dataPath(revision));
-        ProgressMeter progress(QStringLiteral("backup"), source->size(), quiet(parser));
-        const qint64 storedBytes = pump(*data, &stored.device(), progress, qMax<qint64>(1 << 20, outMap->blockSize()));
-        outMap->close();
-        stored.commit();
-        if (!QFile::rename(incomingMap, repository.mapPath(revision)))
-            throw ToolError(ToolError::Failure, QStringLiteral("cannot put the map of revision %1 in place").arg(revision));
-        if (!quiet(parser))
-            printf("revision %u (%s): %llu bytes in %llu blocks, %lld bytes stored\n", revision,
-                   full ? "full" : "incremental", outMap->length(), outMap->blockCount(), storedBytes);
+        mapFile->commit();
     } catch (...) {
-        outMap->close();
-        QFile::remove(incomingMap);
+        // The data is ours and no map refers to it yet.
+        unlink(QFile::encodeName(repository.dataPath(revision)).constData());
         throw;
     }
+    if (!quiet(parser))
+        printf("revision %u (%s): %llu bytes in %llu blocks, %lld bytes stored\n", revision,
+               full ? "full" : "incremental", outMap->length(), outMap->blockCount(), storedBytes);
     return 0;
 }

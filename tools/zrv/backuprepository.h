@@ -1,28 +1,75 @@
 #pragma once
 
+#include "repositorysettings.h"
+
+#include "blocklevel/mapstream.h"
+
 #include <QDir>
 #include <QList>
+#include <QLockFile>
+#include <QMap>
 #include <QString>
+#include <memory>
 
-// A directory of block-level revisions: revision N is the pair N.map and N.data (N in decimal,
-// zero-padded to eight digits). A revision exists once its map is in place; a run writes its
-// data first and renames its map last, so an interrupted run never becomes visible.
+class PasswordSource;
+
+// A directory of block-level revisions: the settings file written by `zrv init`, the lock of the
+// one writer, and revision N as the pair N.map and N.data (N in decimal, zero-padded to eight
+// digits). A revision exists once its map is in place; a run puts its data in place first and its
+// map last, neither ever over an existing file, so readers need no lock and never see half a
+// revision.
 class BackupRepository
 {
 public:
-    // Throws ToolError when the directory cannot be made (create) or does not exist.
-    BackupRepository(const QString& path, bool create);
+    // Throws ToolError when there is no directory at `path`.
+    explicit BackupRepository(const QString& path);
 
-    // Revision numbers in rising order.
+    QString path() const { return path_; }
+    QString settingsPath() const;
+    QString mapPath(unsigned int revision) const;
+    QString dataPath(unsigned int revision) const;
+
+    bool hasSettings() const;
+    // Throws ToolError when the directory is no repository (pointing at `zrv init`) or the file is damaged.
+    RepositorySettings settings() const;
+    // Writes the settings of a new repository; never replaces existing ones.
+    void writeSettings(const RepositorySettings& settings) const;
+
+    // The password of an encrypted repository, checked against its settings; empty without
+    // encryption. Throws ToolError for a wrong password.
+    QByteArray password(const RepositorySettings& settings, const PasswordSource& source) const;
+
+    // The password a reader of `map` needs: checked against the settings, or for a directory of
+    // zrv 0.1.0 without them, asked for when the map is encrypted.
+    QByteArray readPassword(const ZRV::Stream::BlockLevel::MapStream& map, const PasswordSource& source) const;
+
+    // Throws ToolError when the repository is encrypted and `map` is not.
+    void checkEncryption(const ZRV::Stream::BlockLevel::MapStream& map) const;
+
+    // Revision numbers in rising order, by the names of the maps.
     QList<unsigned int> revisions() const;
     // 0 when there is none.
     unsigned int newestRevision() const;
 
-    QString mapPath(unsigned int revision) const;
-    QString dataPath(unsigned int revision) const;
-    // Where a run writes its map until the run is complete.
-    QString incomingMapPath() const;
+    // The map of a revision, open for reading, its header checked against the file name.
+    // Throws ToolError naming the file.
+    QSharedPointer<ZRV::Stream::BlockLevel::MapStream> openMap(unsigned int revision) const;
+    // Why the data a revision refers to cannot be read, one (file, cause) per data file that is missing,
+    // no regular file, or shorter than the map needs; empty when all is there. Cheap: it reads the
+    // map, not the data. Throws ToolError when the map cannot be read.
+    QList<QPair<QString, QString>> missingData(unsigned int revision) const;
+    // Lazily opened data files for every revision the map refers to (from its current record on).
+    QMap<unsigned int, QSharedPointer<QIODevice>> dataFiles(
+        const QSharedPointer<ZRV::Stream::BlockLevel::MapStream>& map) const;
+
+    // The writer's lock, waiting up to `waitSeconds`. A lock of a dead process is taken over.
+    // Throws ToolError naming the holder (pid, host, since when) when it stays taken.
+    std::unique_ptr<QLockFile> lock(int waitSeconds) const;
+    // With the lock held: removes what killed runs left (temporary files, a data file without its
+    // map above the newest revision). Returns the removed paths.
+    QStringList removeLeftovers() const;
 
 private:
+    QString path_;
     QDir directory_;
 };

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/encryption/algorithm.h"
+
 #include <QCommandLineParser>
 #include <QString>
 #include <QStringList>
@@ -23,6 +25,20 @@ public:
     virtual int run(const QCommandLineParser& parser) const = 0;
 
 protected:
+    static QCommandLineOption passwordFileOption();
+    static QCommandLineOption allowUnencryptedOption();
+    static QCommandLineOption jsonOption();
+    static QCommandLineOption revisionOption(const QString& description);
+    // The --revision given, 0 when none was.
+    static unsigned int revision(const QCommandLineParser& parser);
+    // --cipher, --compress and --block-size: what `zrv init` fixes, and what a backup may only repeat.
+    static void addSettingOptions(QCommandLineParser& parser, bool withDefaults);
+    // Throws a usage error when an option given contradicts the repository's settings.
+    static void checkSettingOptions(const QCommandLineParser& parser, const class RepositorySettings& settings,
+                                    const QString& repository);
+    static QList<QPair<QString, ZRV::Core::Compression::Algorithm>> compressionChoices();
+    static QString compressionName(int algorithm);
+
     static bool quiet(const QCommandLineParser& parser);
     static QString passwordFile(const QCommandLineParser& parser);
     // The value of an option that must be a whole number of at least `minimum`.

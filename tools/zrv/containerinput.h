@@ -26,6 +26,8 @@ public:
     int version() const { return summary_.version; }
     const Summary& summary() const { return summary_; }
     bool encrypted() const { return summary_.cipher != 6; }
+    // Only an encrypted version 2 container carries a header tag and an HMAC trailer.
+    bool authenticated() const { return summary_.version == 2 && encrypted(); }
     QSharedPointer<QIODevice> device() const { return device_; }
 
 private:

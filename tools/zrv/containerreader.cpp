@@ -9,11 +9,19 @@
 #include "filecontainer/version1/unpackage.h"
 #include "filecontainer/version2/unpackage.h"
 
+#include <QStringList>
+
 using namespace ZRV::Stream::FileContainer;
 
-void ContainerReader::read(const QString& in, QIODevice* out, const PasswordSource& passwords, bool quiet)
+QString ContainerReader::read(const QString& in, QIODevice* out, const PasswordSource& passwords,
+                             bool allowUnencrypted, bool quiet)
 {
     const ContainerInput input(in);
+    if (!input.encrypted() && passwords.supplied() && !allowUnencrypted)
+        throw ToolError(ToolError::Failure,
+                        QStringLiteral("%1 is not encrypted although a password was given: it may have been swapped "
+                                       "or altered (--allow-unencrypted reads it anyway)")
+                            .arg(in));
     const QByteArray password = input.encrypted() ? passwords.password(PasswordSource::Existing) : QByteArray();
 
     QSharedPointer<V2::Unpackage> version2;
@@ -40,4 +48,15 @@ void ContainerReader::read(const QString& in, QIODevice* out, const PasswordSour
                                                 .arg(in)
                                                 .arg(total)
                                                 .arg(recorded));
+    if (input.authenticated())
+        return {};
+    QStringList checked;
+    if (input.summary().compressed)
+        checked << QStringLiteral("the gzip stream");
+    if (recorded != 0)
+        checked << QStringLiteral("the recorded size");
+    return QStringLiteral("it has no integrity tag (%1), so a change that keeps it well-formed cannot be detected; "
+                          "checked: %2")
+        .arg(input.version() == 1 ? QStringLiteral("version 1") : QStringLiteral("not encrypted"),
+             checked.isEmpty() ? QStringLiteral("nothing but its header") : checked.join(QLatin1String(" and ")));
 }

@@ -17,7 +17,7 @@ QString InfoCommand::description() const
 
 void InfoCommand::addOptions(QCommandLineParser& parser) const
 {
-    parser.addOption({QStringLiteral("json"), QStringLiteral("Print one JSON object.")});
+    parser.addOption(jsonOption());
 }
 
 int InfoCommand::run(const QCommandLineParser& parser) const
@@ -40,6 +40,7 @@ int InfoCommand::run(const QCommandLineParser& parser) const
         {"kdfIterations", "kdf iterations", summary.kdfIterations},
         {"dataSize", "data size", qint64(summary.dataSize)},
         {"headerSize", "header size", summary.headerSize},
+        {"integrity", "integrity", input.authenticated() ? "HMAC-SHA-256" : "none"},
     };
     if (parser.isSet(QStringLiteral("json"))) {
         QJsonObject object;

@@ -9,6 +9,7 @@
 #include <QLoggingCategory>
 #include <cstdio>
 #include <memory>
+#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -40,11 +41,14 @@ int runCommand(const Command& command, QStringList arguments)
     for (const QString& argument : command.arguments().split(QLatin1Char(' '), Qt::SkipEmptyParts))
         parser.addPositionalArgument(argument, QString());
 
-    arguments[0] = QStringLiteral("zrv ") + command.name();
     if (!parser.parse(arguments))
         throw ToolError(ToolError::Usage, parser.errorText());
-    if (parser.isSet(QStringLiteral("help"))) {
-        say(stdout, parser.helpText());
+    if (parser.isSet(QStringLiteral("help")) || parser.optionNames().contains(QLatin1String("help-all"))) {
+        // Qt names the program by its path; users type the command.
+        QString help = parser.helpText();
+        help.replace(0, help.indexOf(QLatin1Char('\n')),
+                     QStringLiteral("Usage: zrv %1 [options] %2").arg(command.name(), command.arguments()));
+        say(stdout, help);
         return 0;
     }
     const int count = parser.positionalArguments().size();
@@ -60,6 +64,8 @@ int runCommand(const Command& command, QStringList arguments)
 
 int main(int argc, char** argv)
 {
+    // Everything the tool creates is private to its user: repositories, keys, restored images.
+    umask(077);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("zrv"));
     QCoreApplication::setApplicationVersion(QStringLiteral(ZRV_VERSION));

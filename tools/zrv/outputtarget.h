@@ -1,23 +1,33 @@
 #pragma once
 
-#include <QFile>
-#include <QSaveFile>
+#include <QIODevice>
 #include <memory>
 
-// Where a command writes its result: a file, written under a temporary name beside it and put
-// in place only by commit(), or standard output ("-"), which streams as it goes. A file target
-// destroyed without commit() leaves nothing behind.
+class PrivateFile;
+class QFile;
+
+// Where a command writes its result, by what the path names:
+// - a regular file or a new name: a PrivateFile, put in place only by commit(), replacing a
+//   regular file of that name (a symbolic link or anything else that is no regular file is refused);
+// - a block device: written in place from its first byte, refused when it is smaller than
+//   `expectedSize`, flushed to the disk by commit();
+// - a FIFO, a character device or standard output ("-"): streamed as it goes.
+// A terminal is refused: binary output would only garble it. With `sparse`, zero blocks of a new
+// file become holes.
 class OutputTarget
 {
 public:
-    explicit OutputTarget(const QString& path);
+    // Throws ToolError naming the cause and the file.
+    explicit OutputTarget(const QString& path, qint64 expectedSize = -1, bool sparse = false);
+    ~OutputTarget();
 
     QIODevice& device();
-    // Throws ToolError when the data cannot be put in place.
+    // Throws ToolError when the data cannot be put in place or flushed.
     void commit();
 
 private:
     QString path_;
-    std::unique_ptr<QSaveFile> file_;
-    std::unique_ptr<QFile> standardOutput_;
+    std::unique_ptr<PrivateFile> file_;
+    std::unique_ptr<QFile> stream_;
+    bool blockDevice_ = false;
 };

@@ -1,11 +1,11 @@
 #include "packcommand.h"
 
 #include "cipherchoice.h"
-#include "inputsource.h"
 #include "outputtarget.h"
 #include "passwordsource.h"
 #include "progressmeter.h"
 #include "pump.h"
+#include "sourcedevice.h"
 
 #include "filecontainer/version1/package.h"
 #include "filecontainer/version2/package.h"
@@ -24,8 +24,7 @@ void PackCommand::addOptions(QCommandLineParser& parser) const
     parser.addOption({QStringLiteral("cipher"), CipherChoice::help(CipherChoice::containerCiphers()),
                       QStringLiteral("cipher"), QStringLiteral("aes256")});
     parser.addOption({QStringLiteral("no-compress"), QStringLiteral("Store the data without gzip.")});
-    parser.addOption({QStringLiteral("password-file"), QStringLiteral("Read the password from the first line of FILE."),
-                      QStringLiteral("FILE")});
+    parser.addOption(passwordFileOption());
 }
 
 int PackCommand::run(const QCommandLineParser& parser) const
@@ -39,7 +38,9 @@ int PackCommand::run(const QCommandLineParser& parser) const
     const QByteArray password = cipher == ZRV::Core::Encryption::NoEncryption
         ? QByteArray()
         : PasswordSource(passwordFile(parser)).password(PasswordSource::New);
-    const QSharedPointer<QIODevice> source = openInput(in);
+    const auto source = QSharedPointer<SourceDevice>::create(in);
+    if (!source->open(QIODevice::ReadOnly))
+        throw ToolError(ToolError::Failure, source->errorString());
     const qint64 dataSize = source->isSequential() ? 0 : source->size();
 
     QSharedPointer<Base> package;

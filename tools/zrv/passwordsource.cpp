@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <cstdio>
+#include <sys/prctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -14,6 +15,8 @@ PasswordSource::PasswordSource(QString passwordFile)
 
 QByteArray PasswordSource::password(Purpose purpose) const
 {
+    // A core dump must not hold the password or the keys derived from it.
+    prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
     if (!passwordFile_.isEmpty()) {
         QFile file(passwordFile_);
         if (!file.open(QIODevice::ReadOnly))
@@ -39,6 +42,11 @@ QByteArray PasswordSource::password(Purpose purpose) const
     if (purpose == New && prompt("Repeat the password: ") != entered)
         throw ToolError(ToolError::Failure, QStringLiteral("the two passwords differ"));
     return entered;
+}
+
+bool PasswordSource::supplied() const
+{
+    return !passwordFile_.isEmpty() || qEnvironmentVariableIsSet("ZRV_PASSWORD");
 }
 
 QByteArray PasswordSource::prompt(const char* question)

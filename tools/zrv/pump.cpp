@@ -1,9 +1,21 @@
 #include "pump.h"
 
 #include "progressmeter.h"
+#include "systemerror.h"
 #include "toolerror.h"
 
 #include <QByteArray>
+
+namespace {
+
+QString describe(const QIODevice& device)
+{
+    return device.errorString().isEmpty() || device.errorString() == QLatin1String("Unknown error")
+        ? systemError()
+        : device.errorString();
+}
+
+} // namespace
 
 qint64 pump(QIODevice& from, QIODevice* to, ProgressMeter& progress, qint64 chunkSize)
 {
@@ -16,7 +28,7 @@ qint64 pump(QIODevice& from, QIODevice* to, ProgressMeter& progress, qint64 chun
     while (!from.atEnd()) {
         const qint64 count = from.read(block.data(), block.size());
         if (count < 0)
-            throw ToolError(ToolError::Failure, QStringLiteral("read failed: %1").arg(from.errorString()));
+            throw ToolError(ToolError::Failure, QStringLiteral("cannot read: %1").arg(describe(from)));
         if (count == 0) {
             const qint64 position = from.pos();
             idleReads = position == lastPosition ? idleReads + 1 : 0;
@@ -27,7 +39,7 @@ qint64 pump(QIODevice& from, QIODevice* to, ProgressMeter& progress, qint64 chun
         }
         idleReads = 0;
         if (to && to->write(block.constData(), count) != count)
-            throw ToolError(ToolError::Failure, QStringLiteral("write failed: %1").arg(to->errorString()));
+            throw ToolError(ToolError::Failure, QStringLiteral("cannot write: %1").arg(describe(*to)));
         total += count;
         progress.advance(count);
     }

@@ -6,61 +6,39 @@
 #include "progressmeter.h"
 #include "pump.h"
 
-#include "blocklevel/mapstream.h"
 #include "blocklevel/revisionstream.h"
-
-#include <QFile>
 
 using namespace ZRV::Stream::BlockLevel;
 
 QString RestoreCommand::description() const
 {
-    return QStringLiteral("Rebuild one revision of the backup in REPO into OUT (- is standard output). A file "
-                          "appears only once the whole revision was restored and checked.");
+    return QStringLiteral("Rebuild one revision of the backup in REPO into OUT: a file (appearing only once the "
+                          "whole revision was restored and checked, zero blocks left as holes), a block device "
+                          "(written in place), a FIFO, or - for standard output.");
 }
 
 void RestoreCommand::addOptions(QCommandLineParser& parser) const
 {
-    parser.addOption({QStringLiteral("revision"), QStringLiteral("The revision to restore (default: the newest)."),
-                      QStringLiteral("N")});
-    parser.addOption({QStringLiteral("password-file"), QStringLiteral("Read the password from the first line of FILE."),
-                      QStringLiteral("FILE")});
+    parser.addOption(revisionOption(QStringLiteral("The revision to restore (default: the newest).")));
+    parser.addOption(passwordFileOption());
 }
 
 int RestoreCommand::run(const QCommandLineParser& parser) const
 {
-    const BackupRepository repository(parser.positionalArguments().at(0), false);
-    const unsigned int revision = parser.isSet(QStringLiteral("revision"))
-        ? unsigned(numberOption(parser, QStringLiteral("revision"), 1))
-        : repository.newestRevision();
+    const BackupRepository repository(parser.positionalArguments().at(0));
+    const unsigned int revision = Command::revision(parser) ? Command::revision(parser) : repository.newestRevision();
     if (!repository.revisions().contains(revision))
-        throw ToolError(ToolError::Failure, revision ? QStringLiteral("there is no revision %1").arg(revision)
-                                                     : QStringLiteral("the repository holds no revision"));
+        throw ToolError(ToolError::Failure, revision ? QStringLiteral("%1 has no revision %2").arg(repository.path()).arg(revision)
+                                                     : QStringLiteral("%1 holds no revision").arg(repository.path()));
 
-    auto map = QSharedPointer<MapStream>::create(QSharedPointer<QFile>::create(repository.mapPath(revision)), revision,
-                                                 nullptr);
-    if (!map->open(QIODevice::ReadOnly))
-        throw ToolError(ToolError::Failure, QStringLiteral("cannot read the map of revision %1").arg(revision));
-    const QByteArray password =
-        map->useEncryption() ? PasswordSource(passwordFile(parser)).password(PasswordSource::Existing) : QByteArray();
-
-    // Only the revisions this map refers to are opened.
-    QMap<unsigned int, QSharedPointer<QIODevice>> stored;
-    for (unsigned int referenced : MapStream::revisionRange(map).keys()) {
-        auto file = QSharedPointer<QFile>::create(repository.dataPath(referenced));
-        if (!file->open(QIODevice::ReadOnly))
-            throw ToolError(ToolError::Failure, QStringLiteral("revision %1 needs the data of revision %2: %3")
-                                                    .arg(revision)
-                                                    .arg(referenced)
-                                                    .arg(file->errorString()));
-        stored.insert(referenced, file);
-    }
-
-    RevisionStream restored(map, stored, password, nullptr);
+    const auto map = repository.openMap(revision);
+    // The target is refused (a terminal, a device too small) before a password is asked for.
+    OutputTarget target(parser.positionalArguments().at(1), qint64(map->length()), true);
+    const QByteArray password = repository.readPassword(*map, PasswordSource(passwordFile(parser)));
+    RevisionStream restored(map, repository.dataFiles(map), password, nullptr);
     if (!restored.open(QIODevice::ReadOnly))
         throw ToolError(ToolError::Failure,
                         QStringLiteral("cannot restore revision %1: %2").arg(revision).arg(restored.errorString()));
-    OutputTarget target(parser.positionalArguments().at(1));
     ProgressMeter progress(QStringLiteral("restore"), restored.size(), quiet(parser));
     pump(restored, &target.device(), progress);
     target.commit();

@@ -4,11 +4,9 @@
 #include "cipherchoice.h"
 
 #include "blocklevel/mapstream.h"
-#include "blocklevel/mapstreamdata.h"
 
 #include <QDataStream>
 #include <QDateTime>
-#include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -16,22 +14,6 @@
 #include <cstdio>
 
 using namespace ZRV::Stream::BlockLevel;
-
-namespace {
-
-QString compressionName(int algorithm)
-{
-    switch (algorithm) {
-    case ZRV::Core::Compression::None:
-        return QStringLiteral("none");
-    case ZRV::Core::Compression::Gzip:
-        return QStringLiteral("gzip");
-    default:
-        return QStringLiteral("lz4");
-    }
-}
-
-} // namespace
 
 QString RevisionsCommand::description() const
 {
@@ -41,53 +23,71 @@ QString RevisionsCommand::description() const
 
 void RevisionsCommand::addOptions(QCommandLineParser& parser) const
 {
-    parser.addOption({QStringLiteral("json"), QStringLiteral("Print one JSON array.")});
+    parser.addOption(jsonOption());
 }
 
 int RevisionsCommand::run(const QCommandLineParser& parser) const
 {
-    const BackupRepository repository(parser.positionalArguments().at(0), false);
+    const BackupRepository repository(parser.positionalArguments().at(0));
     const bool json = parser.isSet(QStringLiteral("json"));
     QJsonArray list;
+    QList<unsigned int> damaged;
     if (!json)
         printf("%8s  %-19s  %14s  %10s  %10s  %14s  %-5s  %s\n", "revision", "time", "length", "blocks", "stored",
                "stored bytes", "comp", "cipher");
     for (unsigned int revision : repository.revisions()) {
-        MapStream map(QSharedPointer<QFile>::create(repository.mapPath(revision)), revision, nullptr);
-        if (!map.open(QIODevice::ReadOnly))
-            throw ToolError(ToolError::Failure, QStringLiteral("cannot read the map of revision %1").arg(revision));
-        unsigned long long storedBlocks = 0;
-        unsigned long long storedBytes = 0;
-        QDataStream records(&map);
-        for (unsigned long long block = 0; block < map.blockCount(); ++block) {
-            MapStream::Data record;
-            records >> record;
-            if (records.status() != QDataStream::Ok)
-                throw ToolError(ToolError::Failure, QStringLiteral("the map of revision %1 is cut short").arg(revision));
-            if (record.isUsed() && record.revision() == revision) {
-                ++storedBlocks;
-                storedBytes += record.length();
-            }
-        }
         const QDateTime time = QFileInfo(repository.mapPath(revision)).lastModified();
-        const QString compression = compressionName(map.compressionAlgorith());
-        const QString cipher = CipherChoice::name(map.encryptionAlgorith());
-        if (json) {
-            list.append(QJsonObject{{"revision", qint64(revision)},
-                                    {"time", time.toString(Qt::ISODate)},
-                                    {"length", qint64(map.length())},
-                                    {"blocks", qint64(map.blockCount())},
-                                    {"storedBlocks", qint64(storedBlocks)},
-                                    {"storedBytes", qint64(storedBytes)},
-                                    {"compression", compression},
-                                    {"cipher", cipher}});
-        } else {
-            printf("%8u  %-19s  %14llu  %10llu  %10llu  %14llu  %-5s  %s\n", revision,
-                   qPrintable(time.toString(Qt::ISODate)), map.length(), map.blockCount(), storedBlocks, storedBytes,
-                   qPrintable(compression), qPrintable(cipher));
+        try {
+            const auto map = repository.openMap(revision);
+            unsigned long long storedBlocks = 0;
+            unsigned long long storedBytes = 0;
+            QDataStream records(map.data());
+            for (unsigned long long block = 0; block < map->blockCount(); ++block) {
+                MapStream::Data record;
+                records >> record;
+                if (records.status() != QDataStream::Ok)
+                    throw ToolError(ToolError::Failure, QStringLiteral("cannot read %1: it ends before record %2")
+                                                            .arg(repository.mapPath(revision))
+                                                            .arg(block));
+                if (record.isUsed() && record.revision() == revision) {
+                    ++storedBlocks;
+                    storedBytes += record.length();
+                }
+            }
+            const QString compression = compressionName(map->compressionAlgorith());
+            const QString cipher = CipherChoice::name(map->encryptionAlgorith());
+            if (json) {
+                list.append(QJsonObject{{"revision", qint64(revision)},
+                                        {"time", time.toString(Qt::ISODate)},
+                                        {"length", qint64(map->length())},
+                                        {"blocks", qint64(map->blockCount())},
+                                        {"storedBlocks", qint64(storedBlocks)},
+                                        {"storedBytes", qint64(storedBytes)},
+                                        {"compression", compression},
+                                        {"cipher", cipher}});
+            } else {
+                printf("%8u  %-19s  %14llu  %10llu  %10llu  %14llu  %-5s  %s\n", revision,
+                       qPrintable(time.toString(Qt::ISODate)), map->length(), map->blockCount(), storedBlocks,
+                       storedBytes, qPrintable(compression), qPrintable(cipher));
+            }
+        } catch (const ToolError& error) {
+            // One damaged map hides none of the others.
+            damaged << revision;
+            if (json)
+                list.append(QJsonObject{{"revision", qint64(revision)},
+                                        {"time", time.toString(Qt::ISODate)},
+                                        {"damaged", error.message()}});
+            else
+                printf("%8u  %-19s  damaged: %s\n", revision, qPrintable(time.toString(Qt::ISODate)),
+                       qPrintable(error.message()));
         }
     }
     if (json)
         printf("%s\n", QJsonDocument(list).toJson(QJsonDocument::Compact).constData());
-    return 0;
+    if (damaged.isEmpty())
+        return 0;
+    fflush(stdout);
+    fprintf(stderr, "zrv: %d damaged revision(s) in %s (zrv check %s tells more)\n", damaged.size(),
+            qPrintable(repository.path()), qPrintable(repository.path()));
+    return ToolError::Failure;
 }

@@ -12,15 +12,15 @@ QString UnpackCommand::description() const
 
 void UnpackCommand::addOptions(QCommandLineParser& parser) const
 {
-    parser.addOption({QStringLiteral("password-file"), QStringLiteral("Read the password from the first line of FILE."),
-                      QStringLiteral("FILE")});
+    parser.addOption(passwordFileOption());
+    parser.addOption(allowUnencryptedOption());
 }
 
 int UnpackCommand::run(const QCommandLineParser& parser) const
 {
     OutputTarget target(parser.positionalArguments().at(1));
     ContainerReader::read(parser.positionalArguments().at(0), &target.device(), PasswordSource(passwordFile(parser)),
-                          quiet(parser));
+                          parser.isSet(QStringLiteral("allow-unencrypted")), quiet(parser));
     target.commit();
     return 0;
 }

@@ -13,15 +13,18 @@ QString VerifyCommand::description() const
 
 void VerifyCommand::addOptions(QCommandLineParser& parser) const
 {
-    parser.addOption({QStringLiteral("password-file"), QStringLiteral("Read the password from the first line of FILE."),
-                      QStringLiteral("FILE")});
+    parser.addOption(passwordFileOption());
+    parser.addOption(allowUnencryptedOption());
 }
 
 int VerifyCommand::run(const QCommandLineParser& parser) const
 {
     const QString in = parser.positionalArguments().at(0);
-    ContainerReader::read(in, nullptr, PasswordSource(passwordFile(parser)), quiet(parser));
-    if (!quiet(parser))
-        printf("%s: OK\n", qPrintable(in));
+    const QString unchecked = ContainerReader::read(in, nullptr, PasswordSource(passwordFile(parser)),
+                                                    parser.isSet(QStringLiteral("allow-unencrypted")), quiet(parser));
+    if (!quiet(parser) && unchecked.isEmpty())
+        printf("%s: OK, integrity tag verified\n", qPrintable(in));
+    else if (!quiet(parser))
+        printf("%s: readable, but %s\n", qPrintable(in), qPrintable(unchecked));
     return 0;
 }

@@ -1,0 +1,8 @@
+#include "systemerror.h"
+
+#include <cstring>
+
+QString systemError(int error)
+{
+    return QString::fromLocal8Bit(strerror(error));
+}
