@@ -1,0 +1,148 @@
+#!/usr/bin/env bash
+# A throwaway one-node Ceph cluster with its S3 gateway on 127.0.0.1, everything below one folder.
+#   gateway.sh start DIR   starts monitor, OSD (memory store) and gateway on free ports, makes a user
+#                          and the bucket "zrv-test", and writes DIR/s3.env (0600) for the tests:
+#                          ZRV_S3_ENDPOINT, ZRV_S3_BUCKET, AWS_ACCESS_KEY_ID, AWS_SECRET_ACCESS_KEY,
+#                          AWS_REGION, plus DIR/s3cmd.cfg for s3cmd.
+#   gateway.sh stop DIR    stops the daemons by their pid files and removes DIR.
+set -euo pipefail
+
+command=${1:?usage: gateway.sh start|stop DIR}
+dir=${2:?usage: gateway.sh start|stop DIR}
+
+stop() {
+    local pidfile pid
+    for pidfile in "$dir"/run/*.pid; do
+        [ -f "$pidfile" ] || continue
+        pid=$(cat "$pidfile")
+        kill "$pid" 2>/dev/null || true
+    done
+    for pidfile in "$dir"/run/*.pid; do
+        [ -f "$pidfile" ] || continue
+        pid=$(cat "$pidfile")
+        for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+        kill -9 "$pid" 2>/dev/null || true
+    done
+    rm -rf "$dir"
+}
+
+free_port() {
+    python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
+}
+
+# Polls `what` every 0.2 s for up to `seconds`.
+wait_until() {
+    local seconds=$1 what=$2
+    shift 2
+    for _ in $(seq $((seconds * 5))); do
+        "$@" >/dev/null 2>&1 && return 0
+        sleep 0.2
+    done
+    echo "gateway.sh: $what did not happen within $seconds s (logs in $dir/log)" >&2
+    return 1
+}
+
+case "$command" in
+stop)
+    stop
+    exit 0
+    ;;
+start) ;;
+*)
+    echo "usage: gateway.sh start|stop DIR" >&2
+    exit 2
+    ;;
+esac
+
+for tool in ceph-mon ceph-osd radosgw radosgw-admin ceph-authtool monmaptool s3cmd; do
+    command -v "$tool" >/dev/null || { echo "gateway.sh: $tool is not installed (scripts/install-deps.sh)" >&2; exit 1; }
+done
+
+[ -d "$dir" ] && stop
+mkdir -p "$dir"/{run,log,mon,osd,rgw}
+chmod 700 "$dir"
+umask 077
+mon_port=$(free_port)
+rgw_port=$(free_port)
+fsid=$(python3 -c 'import uuid; print(uuid.uuid4())')
+osd_uuid=$(python3 -c 'import uuid; print(uuid.uuid4())')
+conf=$dir/ceph.conf
+
+cat >"$conf" <<CONF
+[global]
+fsid = $fsid
+mon host = v2:127.0.0.1:$mon_port
+public addr = 127.0.0.1
+ms bind msgr1 = false
+ms bind ipv6 = false
+auth cluster required = cephx
+auth service required = cephx
+auth client required = cephx
+keyring = $dir/keyring.\$name
+run dir = $dir/run
+admin socket = $dir/run/\$name.asok
+pid file = $dir/run/\$name.pid
+log file = $dir/log/\$name.log
+mon data = $dir/mon/\$cluster-\$id
+osd data = $dir/osd/\$cluster-\$id
+osd objectstore = memstore
+memstore device bytes = 1610612736
+osd pool default size = 1
+osd pool default min size = 1
+osd pool default pg num = 8
+osd pool default pgp num = 8
+osd pool default pg autoscale mode = off
+mon allow pool size one = true
+mon max pg per osd = 1000
+osd crush chooseleaf type = 0
+mon data avail warn = 1
+mon data avail crit = 0
+[client.rgw.gw]
+rgw frontends = beast endpoint=127.0.0.1:$rgw_port
+rgw data = $dir/rgw
+CONF
+
+ceph=(ceph -c "$conf" --connect-timeout 10)
+ceph-authtool --create-keyring "$dir/keyring.mon.a" --gen-key -n mon. --cap mon 'allow *' >/dev/null
+ceph-authtool --create-keyring "$dir/keyring.client.admin" --gen-key -n client.admin \
+    --cap mon 'allow *' --cap osd 'allow *' --cap mgr 'allow *' >/dev/null
+ceph-authtool "$dir/keyring.mon.a" --import-keyring "$dir/keyring.client.admin" >/dev/null
+monmaptool --create --addv a "[v2:127.0.0.1:$mon_port]" --fsid "$fsid" "$dir/monmap" >/dev/null
+ceph-mon -c "$conf" --mkfs -i a --monmap "$dir/monmap" --keyring "$dir/keyring.mon.a"
+ceph-mon -c "$conf" -i a
+wait_until 20 "the monitor answering" "${ceph[@]}" mon stat
+
+osd_id=$("${ceph[@]}" osd new "$osd_uuid")
+ceph-authtool --create-keyring "$dir/keyring.osd.$osd_id" --gen-key -n "osd.$osd_id" >/dev/null
+"${ceph[@]}" auth add "osd.$osd_id" osd 'allow *' mon 'allow profile osd' -i "$dir/keyring.osd.$osd_id" 2>/dev/null
+mkdir -p "$dir/osd/ceph-$osd_id"
+ceph-osd -c "$conf" -i "$osd_id" --mkfs --osd-uuid "$osd_uuid" 2>/dev/null
+"${ceph[@]}" osd crush add-bucket node host >/dev/null 2>&1
+"${ceph[@]}" osd crush move node root=default >/dev/null 2>&1
+"${ceph[@]}" osd crush add "osd.$osd_id" 1.0 host=node >/dev/null 2>&1
+ceph-osd -c "$conf" -i "$osd_id"
+
+ceph-authtool --create-keyring "$dir/keyring.client.rgw.gw" --gen-key -n client.rgw.gw >/dev/null
+"${ceph[@]}" auth add client.rgw.gw mon 'allow rw' osd 'allow rwx' -i "$dir/keyring.client.rgw.gw" 2>/dev/null
+radosgw -c "$conf" -n client.rgw.gw
+wait_until 60 "the gateway answering HTTP" curl -sf -o /dev/null "http://127.0.0.1:$rgw_port/"
+
+# Keys made by radosgw-admin itself, so that no secret passes a command line.
+radosgw-admin -c "$conf" user create --uid zrv-test --display-name "zrv tests" --gen-access-key --gen-secret \
+    >"$dir/user.json" 2>/dev/null
+python3 - "$dir" "http://127.0.0.1:$rgw_port" <<'PY'
+import json, os, sys
+folder, endpoint = sys.argv[1], sys.argv[2]
+key = json.load(open(os.path.join(folder, "user.json")))["keys"][0]
+with open(os.path.join(folder, "s3.env"), "w") as env:
+    env.write(f"ZRV_S3_ENDPOINT={endpoint}\nZRV_S3_BUCKET=zrv-test\nAWS_REGION=us-east-1\n"
+              f"AWS_ACCESS_KEY_ID={key['access_key']}\nAWS_SECRET_ACCESS_KEY={key['secret_key']}\n")
+host = endpoint.split("//", 1)[1]
+with open(os.path.join(folder, "s3cmd.cfg"), "w") as cfg:
+    cfg.write(f"[default]\naccess_key = {key['access_key']}\nsecret_key = {key['secret_key']}\n"
+              f"host_base = {host}\nhost_bucket = {host}\nuse_https = False\nsignature_v2 = False\n"
+              "bucket_location = us-east-1\n")
+PY
+rm -f "$dir/user.json"
+s3cmd -c "$dir/s3cmd.cfg" mb s3://zrv-test >/dev/null
+echo "gateway.sh: S3 gateway on http://127.0.0.1:$rgw_port (bucket zrv-test, settings in $dir/s3.env)"
