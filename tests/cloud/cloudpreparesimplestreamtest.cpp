@@ -77,7 +77,7 @@ TEST_P(PrepareSimple, waitForReadyReadInTheStreamsOwnThreadEndsOnReadinessAndOnF
     EXPECT_LT(timer.elapsed(), 10000);
 }
 
-INSTANTIATE_TEST_SUITE_P(Providers, PrepareSimple, ::testing::Values(Transport::Local, Transport::Http),
+INSTANTIATE_TEST_SUITE_P(Providers, PrepareSimple, ::testing::Values(Transport::Local, Transport::Http, Transport::S3),
     transportParamName);
 
 TEST(SubtractFromTimeout, leavesNoLimitAndNeverGoesBelowZero)
