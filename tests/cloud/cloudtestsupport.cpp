@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QIODevice>
+#include <QRandomGenerator>
 #include <QTimer>
 #include <atomic>
 #include <thread>
@@ -68,7 +69,8 @@ std::optional<CloudConfig> s3Config(QString* error)
 S3Bucket::S3Bucket(const CloudConfig& base)
     : base_(base)
 {
-    const QString name = QStringLiteral("zrv-%1").arg(QString::fromLatin1(randomBytes(6).toHex()));
+    // Test processes run in parallel, and the test byte generators repeat from one to the next.
+    const QString name = QStringLiteral("zrv-%1").arg(QRandomGenerator::system()->generate64(), 16, 16, QLatin1Char('0'));
     const std::optional<Provider> provider = Provider::fromConfig(base_);
     if (Api::CloudApi::run(Api::CloudApi::call(*provider, name, QString(), "PUT", {}), "making a bucket", &error_))
         name_ = name;
