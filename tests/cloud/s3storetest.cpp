@@ -5,6 +5,7 @@
 #include "cloud/provider.h"
 #include "cloud/s3objectwriter.h"
 #include "cloudtestsupport.h"
+#include "faultproxy.h"
 #include "support/externaltool.h"
 
 #include <QDir>
@@ -151,4 +152,114 @@ TEST(HttpObjectWriting, isRefused)
     EXPECT_FALSE(api->removeObject("http://127.0.0.1:1", "x"));
     EXPECT_FALSE(api->listObjects("http://127.0.0.1:1", ""));
     EXPECT_EQ(api->errorString(), "the http provider is read-only: no listing");
+}
+
+namespace {
+
+// An S3 bucket of its own behind the fault proxy.
+class S3Faults : public BackendTest
+{
+protected:
+    S3Faults() : BackendTest(Transport::S3) {}
+
+    void SetUp() override
+    {
+        BackendTest::SetUp();
+        if (HasFatalFailure())
+            return;
+        QString error;
+        ASSERT_TRUE(proxy_.start(config().value(Config::Endpoint).toString(), &error)) << error.toStdString();
+    }
+
+    // Through the proxy, quick to retry and to notice silence.
+    CloudConfig proxied(int retryLimit = 3) const
+    {
+        CloudConfig proxied = config(64 * 1024);
+        proxied.insert(Config::Endpoint, proxy_.url());
+        proxied.insert(Config::RetryLimit, retryLimit);
+        proxied.insert(Config::RetryDelay, 10);
+        proxied.insert(Config::TransferTimeout, 1000);
+        return proxied;
+    }
+
+    FaultProxy proxy_;
+};
+
+// The requests logged for `key`, as "METHOD RANGE STATUS".
+QStringList requestsFor(const QStringList& requests, const QString& key)
+{
+    QStringList found;
+    for (const QString& request : requests) {
+        const QStringList words = request.split(' ');
+        if (words.size() == 5 && words[1].endsWith('/' + key))
+            found << words[0] + ' ' + words[2] + ' ' + words[4];
+    }
+    return found;
+}
+
+} // namespace
+
+TEST_F(S3Faults, transientFailuresAreRetriedAndDownloadsResume)
+{
+    const int size = 1 << 20;
+    const QByteArray object = putRandom("object", size);
+    // Delivered bytes go out in whole chunks (64 KiB here): a resumed request begins after the last one.
+    const struct { const char* rule; QStringList requests; } rows[] = {
+        {"status GET 2 503", {"GET - 503", "GET - 503", "GET - 200"}},
+        {"status GET 1 500", {"GET - 500", "GET - 200"}},
+        {"status GET 1 429", {"GET - 429", "GET - 200"}},
+        {"reset GET 2 100000", {"GET - 200", "GET bytes=65536- 206", "GET bytes=131072- 206"}},
+        {"stall GET 1 300000", {"GET - 200", "GET bytes=262144- 206"}},
+        {"slow GET 1 1000000", {"GET - 200"}},
+    };
+    for (const auto& row : rows) {
+        const int before = proxy_.requests().size();
+        ASSERT_TRUE(proxy_.add(row.rule));
+        EXPECT_EQ(readObject(proxied(), "object", size), std::optional<QByteArray>(object)) << row.rule;
+        const QStringList requests = requestsFor(proxy_.requests().mid(before), "object");
+        EXPECT_EQ(requests, row.requests) << row.rule;
+    }
+}
+
+TEST_F(S3Faults, failedPartsAreRetriedAndAFailedUploadLeavesNoParts)
+{
+    const QByteArray bytes = randomBytes(2 * PartSize + 10);
+    ASSERT_TRUE(proxy_.add("status PUT 1 500"));
+    ASSERT_TRUE(proxy_.add("reset PUT 1 0"));
+    EXPECT_EQ(writeObject(proxied(), "retried", bytes), QString());
+    EXPECT_EQ(readObject(config(), "retried", bytes.size()), std::optional<QByteArray>(bytes));
+
+    ASSERT_TRUE(proxy_.add("status PUT 100 503"));
+    const QString error = writeObject(proxied(1), "failed", bytes);
+    EXPECT_TRUE(error.contains("Injected503: injected by the test proxy (HTTP status 503")) << error.toStdString();
+    EXPECT_TRUE(error.contains("(after 2 attempts)")) << error.toStdString();
+    EXPECT_EQ(apiFor(config())->objectSize(containerOf(config()), "failed"), -1);
+    EXPECT_EQ(openUploads(config()), QByteArray()) << "no orphaned parts";
+}
+
+TEST_F(S3Faults, failuresThatCannotPassEndAtOnceWithTheStoresReason)
+{
+    putRandom("object", 1000);
+    CloudConfig wrongSecret = proxied();
+    wrongSecret.insert(Config::SecretAccessKey, "not the secret");
+    CloudConfig noBucket = proxied();
+    noBucket.insert(Config::ContainerName, containerOf(config()) + "-missing");
+    const struct { const char* name; CloudConfig config; const char* path; const char* reason; } rows[] = {
+        {"wrong secret", wrongSecret, "object", "SignatureDoesNotMatch"},
+        {"missing bucket", noBucket, "object", "NoSuchBucket"},
+        {"missing key", proxied(), "nothing", "NoSuchKey"},
+    };
+    for (const auto& row : rows) {
+        const int before = proxy_.requests().size();
+        auto api = apiFor(row.config);
+        EXPECT_EQ(api->downloadRange(containerOf(row.config), row.path, 0, 99, {}, {}), QByteArray()) << row.name;
+        EXPECT_TRUE(api->errorString().contains(row.reason)) << api->errorString().toStdString();
+        EXPECT_EQ(proxy_.requests().size() - before, 1) << row.name << ": no retry";
+        if (QByteArray(row.name) != "missing key") {
+            const QString error = writeObject(row.config, "written", "bytes");
+            EXPECT_TRUE(error.contains(row.reason)) << error.toStdString();
+        }
+    }
+    const QString secret = "not the secret";
+    EXPECT_FALSE(proxy_.requests().join('\n').contains(secret));
 }
