@@ -263,3 +263,63 @@ TEST_F(S3Faults, failuresThatCannotPassEndAtOnceWithTheStoresReason)
     const QString secret = "not the secret";
     EXPECT_FALSE(proxy_.requests().join('\n').contains(secret));
 }
+
+namespace {
+
+// s3cmd against the test's bucket, its keys in a private configuration file.
+class S3Interop : public BackendTest
+{
+protected:
+    S3Interop() : BackendTest(Transport::S3) {}
+
+    void SetUp() override
+    {
+        if (!installed("s3cmd"))
+            GTEST_FAIL() << "s3cmd is not installed (scripts/install-deps.sh)";
+        BackendTest::SetUp();
+        if (HasFatalFailure())
+            return;
+        const QUrl endpoint(config().value(Config::Endpoint).toString());
+        const QString host = QStringLiteral("%1:%2").arg(endpoint.host()).arg(endpoint.port(80));
+        QFile file(files_.filePath("s3cmd.cfg"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+        file.write(QStringLiteral("[default]\naccess_key = %1\nsecret_key = %2\nhost_base = %3\nhost_bucket = %3\n"
+                                  "use_https = %4\nsignature_v2 = False\nbucket_location = %5\n")
+                       .arg(config().value(Config::AccessKeyId).toString(),
+                           config().value(Config::SecretAccessKey).toString(), host,
+                           endpoint.scheme() == "https" ? "True" : "False", config().value(Config::Region).toString())
+                       .toUtf8());
+    }
+
+    void s3cmd(const QStringList& arguments)
+    {
+        runTool("s3cmd", QStringList{"-c", files_.filePath("s3cmd.cfg"), "--no-progress"} + arguments);
+    }
+    QString url(const QString& key) const { return "s3://" + containerOf(config()) + '/' + key; }
+};
+
+} // namespace
+
+TEST_F(S3Interop, objectsPassBothWaysByteForByte)
+{
+    // s3cmd uploads in parts of 15 MiB by default.
+    for (const int size : {1000, 2 * PartSize + 5, 17 << 20}) {
+        const QString key = QStringLiteral("ours/%1").arg(size);
+        const QByteArray bytes = randomBytes(size);
+        ASSERT_EQ(writeObject(config(), key, bytes), QString());
+        const QString copy = files_.filePath(QStringLiteral("copy-%1").arg(size));
+        s3cmd({"get", url(key), copy});
+        QFile got(copy);
+        ASSERT_TRUE(got.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(got.readAll() == bytes) << "s3cmd reads our object of " << size << " bytes";
+
+        const QString theirs = QStringLiteral("theirs/%1").arg(size);
+        s3cmd({"put", copy, url(theirs)});
+        EXPECT_EQ(apiFor(config())->objectSize(containerOf(config()), theirs), size);
+        EXPECT_TRUE(readObject(config(), theirs, size) == bytes) << "we read s3cmd's object of " << size << " bytes";
+    }
+    const auto listed = apiFor(config())->listObjects(containerOf(config()), "theirs/");
+    ASSERT_TRUE(listed);
+    EXPECT_EQ(listed->size(), 3);
+}
