@@ -89,12 +89,14 @@ osd objectstore = memstore
 memstore device bytes = 1610612736
 osd pool default size = 1
 osd pool default min size = 1
-osd pool default pg num = 8
-osd pool default pgp num = 8
+osd pool default pg num = 1
+osd pool default pgp num = 1
 osd pool default pg autoscale mode = off
 mon allow pool size one = true
 mon max pg per osd = 1000
 osd crush chooseleaf type = 0
+# The OSD puts itself under a host bucket of the default root, where one-replica pools find it.
+crush location = root=default host=node
 mon data avail warn = 1
 mon data avail crit = 0
 [client.rgw.gw]
@@ -102,28 +104,26 @@ rgw frontends = beast endpoint=127.0.0.1:$rgw_port
 rgw data = $dir/rgw
 CONF
 
-ceph=(ceph -c "$conf" --connect-timeout 10)
+# Every daemon's key is in the monitor's keyring from the start: no round trips to add them later.
+keyring() { # NAME CAPS...
+    local name=$1
+    shift
+    ceph-authtool --create-keyring "$dir/keyring.$name" --gen-key -n "$name" "$@" >/dev/null
+    ceph-authtool "$dir/keyring.mon.a" --import-keyring "$dir/keyring.$name" >/dev/null
+}
 ceph-authtool --create-keyring "$dir/keyring.mon.a" --gen-key -n mon. --cap mon 'allow *' >/dev/null
-ceph-authtool --create-keyring "$dir/keyring.client.admin" --gen-key -n client.admin \
-    --cap mon 'allow *' --cap osd 'allow *' --cap mgr 'allow *' >/dev/null
-ceph-authtool "$dir/keyring.mon.a" --import-keyring "$dir/keyring.client.admin" >/dev/null
+keyring client.admin --cap mon 'allow *' --cap osd 'allow *' --cap mgr 'allow *'
+keyring osd.0 --cap mon 'allow profile osd' --cap osd 'allow *'
+keyring client.rgw.gw --cap mon 'allow rw' --cap osd 'allow rwx'
 monmaptool --create --addv a "[v2:127.0.0.1:$mon_port]" --fsid "$fsid" "$dir/monmap" >/dev/null
 ceph-mon -c "$conf" --mkfs -i a --monmap "$dir/monmap" --keyring "$dir/keyring.mon.a"
 ceph-mon -c "$conf" -i a
-wait_until 20 "the monitor answering" "${ceph[@]}" mon stat
 
-osd_id=$("${ceph[@]}" osd new "$osd_uuid")
-ceph-authtool --create-keyring "$dir/keyring.osd.$osd_id" --gen-key -n "osd.$osd_id" >/dev/null
-"${ceph[@]}" auth add "osd.$osd_id" osd 'allow *' mon 'allow profile osd' -i "$dir/keyring.osd.$osd_id" 2>/dev/null
-mkdir -p "$dir/osd/ceph-$osd_id"
-ceph-osd -c "$conf" -i "$osd_id" --mkfs --osd-uuid "$osd_uuid" 2>/dev/null
-"${ceph[@]}" osd crush add-bucket node host >/dev/null 2>&1
-"${ceph[@]}" osd crush move node root=default >/dev/null 2>&1
-"${ceph[@]}" osd crush add "osd.$osd_id" 1.0 host=node >/dev/null 2>&1
-ceph-osd -c "$conf" -i "$osd_id"
-
-ceph-authtool --create-keyring "$dir/keyring.client.rgw.gw" --gen-key -n client.rgw.gw >/dev/null
-"${ceph[@]}" auth add client.rgw.gw mon 'allow rw' osd 'allow rwx' -i "$dir/keyring.client.rgw.gw" 2>/dev/null
+osd_id=$(ceph -c "$conf" --connect-timeout 20 osd new "$osd_uuid")
+[ "$osd_id" = 0 ] || { echo "gateway.sh: the new OSD got id $osd_id instead of 0" >&2; exit 1; }
+mkdir -p "$dir/osd/ceph-0"
+ceph-osd -c "$conf" -i 0 --mkfs --osd-uuid "$osd_uuid" 2>/dev/null
+ceph-osd -c "$conf" -i 0 2>/dev/null
 radosgw -c "$conf" -n client.rgw.gw
 wait_until 60 "the gateway answering HTTP" curl -sf -o /dev/null "http://127.0.0.1:$rgw_port/"
 
