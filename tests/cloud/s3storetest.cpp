@@ -178,7 +178,8 @@ protected:
         proxied.insert(Config::Endpoint, proxy_.url());
         proxied.insert(Config::RetryLimit, retryLimit);
         proxied.insert(Config::RetryDelay, 10);
-        proxied.insert(Config::TransferTimeout, 1000);
+        // Long enough for a gateway busy with parallel tests, short enough for the stall case.
+        proxied.insert(Config::TransferTimeout, 4000);
         return proxied;
     }
 
