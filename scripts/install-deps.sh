@@ -8,6 +8,7 @@ packages=(
     libgtest-dev
     clang libclang-rt-14-dev libfuzzer-14-dev
     gzip lz4 openssl nginx curl
+    ceph-mon ceph-osd radosgw ceph-common s3cmd python3-boto3
 )
 
 missing=()
