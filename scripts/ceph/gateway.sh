@@ -26,8 +26,12 @@ stop() {
     rm -rf "$dir"
 }
 
-free_port() {
-    python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
+# Two loopback ports that were free a moment ago.
+free_ports() {
+    python3 -c 'import socket
+sockets = [socket.socket() for _ in range(2)]
+for s in sockets: s.bind(("127.0.0.1", 0))
+print(" ".join(str(s.getsockname()[1]) for s in sockets))'
 }
 
 # Polls `what` every 0.2 s for up to `seconds`.
@@ -68,10 +72,9 @@ done
 mkdir -p "$dir"/{run,log,mon,osd,rgw}
 chmod 700 "$dir"
 umask 077
-mon_port=$(free_port)
-rgw_port=$(free_port)
-fsid=$(python3 -c 'import uuid; print(uuid.uuid4())')
-osd_uuid=$(python3 -c 'import uuid; print(uuid.uuid4())')
+read -r mon_port rgw_port < <(free_ports)
+fsid=$(cat /proc/sys/kernel/random/uuid)
+osd_uuid=$(cat /proc/sys/kernel/random/uuid)
 conf=$dir/ceph.conf
 
 cat >"$conf" <<CONF
