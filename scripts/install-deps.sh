@@ -7,7 +7,7 @@ packages=(
     qtbase5-dev libboost-iostreams-dev zlib1g-dev liblz4-dev libcrypto++-dev
     libgtest-dev
     clang libclang-rt-14-dev libfuzzer-14-dev
-    gzip lz4 openssl nginx curl
+    gzip lz4 openssl nginx curl time
     ceph-mon ceph-osd radosgw ceph-common s3cmd python3-boto3
 )
 
