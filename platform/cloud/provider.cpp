@@ -19,7 +19,7 @@ QString setting(const QMap<QString, QVariant>& config, const QString& key, std::
     return QString();
 }
 
-int positive(const QMap<QString, QVariant>& config, const QString& key, int fallback)
+int nonNegative(const QMap<QString, QVariant>& config, const QString& key, int fallback)
 {
     bool ok = false;
     const int value = config.value(key).toInt(&ok);
@@ -51,11 +51,11 @@ std::optional<Provider> Provider::fromConfig(const QMap<QString, QVariant>& conf
     if (chunkSize < 1)
         chunkSize = DefaultChunkSize;
     Provider provider(kind, qMin(chunkSize, MaximumChunkSize));
-    provider.transferTimeout_ = qMax(1, positive(config, Config::TransferTimeout, DefaultTransferTimeout));
+    provider.transferTimeout_ = qMax(1, nonNegative(config, Config::TransferTimeout, DefaultTransferTimeout));
     provider.retryLimit_ = kind == Kind::Local ? 0
-                                               : positive(config, Config::RetryLimit,
+                                               : nonNegative(config, Config::RetryLimit,
                                                    kind == Kind::S3 ? DefaultS3RetryLimit : 0);
-    provider.retryDelay_ = positive(config, Config::RetryDelay, DefaultRetryDelay);
+    provider.retryDelay_ = nonNegative(config, Config::RetryDelay, DefaultRetryDelay);
     if (kind != Kind::S3)
         return provider;
 

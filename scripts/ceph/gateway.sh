@@ -70,6 +70,15 @@ done
 
 [ -d "$dir" ] && stop
 mkdir -p "$dir"/{run,log,mon,osd,rgw}
+# A start that fails shows the end of each daemon's log and leaves nothing running.
+failed() {
+    local log
+    for log in "$dir"/log/*.log; do
+        [ -f "$log" ] && { echo "--- $log" >&2; tail -n 15 "$log" >&2; }
+    done
+    stop
+}
+trap failed ERR
 chmod 700 "$dir"
 umask 077
 read -r mon_port rgw_port < <(free_ports)
@@ -154,4 +163,5 @@ with open(os.path.join(folder, "s3cmd.cfg"), "w") as cfg:
 PY
 rm -f "$dir/user.json"
 s3cmd -c "$dir/s3cmd.cfg" mb s3://zrv-test >/dev/null
+trap - ERR
 echo "gateway.sh: S3 gateway on http://127.0.0.1:$rgw_port (bucket zrv-test, settings in $dir/s3.env)"
