@@ -61,7 +61,9 @@ void HttpTransfer::sendAttempt()
     headers.append({"Host", host});
     const quint64 offset = r.offset + quint64(delivered_);
     const qint64 count = r.count < 0 ? -1 : r.count - delivered_;
-    if (r.goal == TransferRequest::Goal::Bytes && (offset != 0 || count >= 0)) {
+    if (explainedStatus_ != 0) {
+        headers.append({QByteArray("Range"), QByteArray("bytes=0-0")});
+    } else if (r.goal == TransferRequest::Goal::Bytes && (offset != 0 || count >= 0)) {
         QByteArray range = "bytes=" + QByteArray::number(offset) + '-';
         if (count >= 0)
             range += QByteArray::number(offset + quint64(count) - 1);
@@ -71,7 +73,7 @@ void HttpTransfer::sendAttempt()
         headers.append({"If-Match", etag_});
     QByteArray method = r.method;
     if (method.isEmpty())
-        method = isSizeLookup() ? "HEAD" : "GET";
+        method = isSizeLookup() && explainedStatus_ == 0 ? "HEAD" : "GET";
     if (r.goal == TransferRequest::Goal::Call) {
         headers.append({"Content-Length", QByteArray::number(r.body.size())});
         networkRequest.setHeader(QNetworkRequest::ContentTypeHeader, QByteArray("application/octet-stream"));
@@ -90,7 +92,7 @@ void HttpTransfer::sendAttempt()
     if (r.goal == TransferRequest::Goal::Call)
         reply_ = network_->sendCustomRequest(networkRequest, method, r.body);
     else
-        reply_ = isSizeLookup() ? network_->head(networkRequest) : network_->get(networkRequest);
+        reply_ = method == "HEAD" ? network_->head(networkRequest) : network_->get(networkRequest);
     // Twice the chunk: the connection keeps receiving while one chunk is handed on.
     reply_->setReadBufferSize(2 * chunkSize());
     connect(reply_, &QNetworkReply::readyRead, this, &HttpTransfer::resume);
@@ -148,8 +150,19 @@ void HttpTransfer::onReplyFinished()
             return fail(tr("transfer from %1 failed: %2").arg(url_.toString(), reply_->errorString()),
                 reply_->error() != QNetworkReply::HostNotFoundError);
         errorBody_ += reply_->read(MaximumErrorBody - errorBody_.size());
-        return fail(tr("%1 from %2").arg(statusError(failedStatus_), url_.toString()),
-            failedStatus_ >= 500 || failedStatus_ == 429);
+        if (explainedStatus_ != 0) {
+            const QString stored = S3Xml::error(errorBody_);
+            const QString http = tr("HTTP status %1 to HEAD").arg(explainedStatus_);
+            return finish(tr("%1 from %2").arg(stored.isEmpty() ? http : tr("%1 (%2)").arg(stored, http), url_.toString()));
+        }
+        const bool transient = failedStatus_ >= 500 || failedStatus_ == 429;
+        if (isSizeLookup() && !transient && request().provider.kind() == Provider::Kind::S3) {
+            // An answer to HEAD has no body to give the store's reason: a one-byte GET asks again.
+            explainedStatus_ = failedStatus_;
+            dropReply();
+            return sendAttempt();
+        }
+        return fail(tr("%1 from %2").arg(statusError(failedStatus_), url_.toString()), transient);
     }
     if (reply_->error() != QNetworkReply::NoError)
         return fail(tr("transfer from %1 failed: %2").arg(url_.toString(), reply_->errorString()), true);
@@ -170,6 +183,10 @@ bool HttpTransfer::acceptResponse()
     const quint64 offset = r.offset + quint64(delivered_);
     const qint64 count = r.count < 0 ? -1 : r.count - delivered_;
     const bool ranged = r.goal == TransferRequest::Goal::Bytes && (offset != 0 || count >= 0);
+    if (explainedStatus_ != 0) {
+        failedStatus_ = status; // only its body matters
+        return false;
+    }
     // Nothing at or past the end of the object. Asked for a range of an empty object, some servers
     // answer 200 with an empty body instead of 416.
     const QVariant length = reply_->header(QNetworkRequest::ContentLengthHeader);

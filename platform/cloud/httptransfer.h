@@ -23,7 +23,7 @@ namespace ZRV::Cloud {
 // jitter when the failure may pass: 5xx, 429, silence, a connection refused, reset or cut short.
 // A download resumes from the first byte not yet delivered, on the condition (If-Match) that the
 // object is still the one it began with. The error names the store's own code and message when its
-// answer carries them.
+// answer carries them; for a failed S3 HEAD, which has no body, a GET of one byte fetches them.
 class HttpTransfer : public Transfer
 {
     Q_OBJECT
@@ -66,6 +66,7 @@ private:
     bool accepted_ = false;
     int failedStatus_ = 0; // of the current attempt's answer, while its error body arrives
     QByteArray errorBody_;
+    int explainedStatus_ = 0; // of a failed HEAD whose reason a GET asks for
     bool replyFinished_ = false;
     qint64 expected_ = -1; // body length of the attempt (of a GET, for a HEAD), -1 when not announced
     qint64 received_ = 0;  // of the attempt

@@ -256,6 +256,8 @@ TEST_F(S3Faults, failuresThatCannotPassEndAtOnceWithTheStoresReason)
         EXPECT_EQ(api->downloadRange(containerOf(row.config), row.path, 0, 99, {}, {}), QByteArray()) << row.name;
         EXPECT_TRUE(api->errorString().contains(row.reason)) << api->errorString().toStdString();
         EXPECT_EQ(proxy_.requests().size() - before, 1) << row.name << ": no retry";
+        EXPECT_EQ(api->objectSize(containerOf(row.config), row.path), -1);
+        EXPECT_TRUE(api->errorString().contains(row.reason)) << api->errorString().toStdString();
         if (QByteArray(row.name) != "missing key") {
             const QString error = writeObject(row.config, "written", "bytes");
             EXPECT_TRUE(error.contains(row.reason)) << error.toStdString();
