@@ -2,22 +2,40 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 
 namespace ZRV::Cloud {
 
+const QString LocalObjectWriter::IncomingPrefix = QStringLiteral(".zrv-incoming-");
+
+namespace {
+
+bool syncFolder(const QString& path)
+{
+    const int descriptor = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const bool synced = descriptor >= 0 && ::fsync(descriptor) == 0;
+    if (descriptor >= 0)
+        ::close(descriptor);
+    return synced;
+}
+
+} // namespace
+
 LocalObjectWriter::LocalObjectWriter(const QString& fileName)
-    : file_(fileName)
+    : fileName_(fileName)
+    , file_(QFileInfo(fileName).path() + QLatin1Char('/') + IncomingPrefix + QStringLiteral("XXXXXX"))
 {
     const QString folder = QFileInfo(fileName).path();
     if (!QDir().mkpath(folder)) {
         setErrorString(tr("cannot make the folder \"%1\"").arg(folder));
         return;
     }
-    if (!file_.open(QIODevice::WriteOnly) || !file_.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
-        setErrorString(tr("cannot write \"%1\": %2").arg(fileName, file_.errorString()));
-        file_.cancelWriting();
+    if (!file_.open()) {
+        setErrorString(tr("cannot write into \"%1\": %2").arg(folder, file_.errorString()));
         return;
     }
     open(WriteOnly | Unbuffered);
@@ -31,12 +49,11 @@ LocalObjectWriter::~LocalObjectWriter()
 
 qint64 LocalObjectWriter::writeData(const char* data, qint64 size)
 {
-    const qint64 written = file_.write(data, size);
-    if (written != size) {
-        setErrorString(tr("cannot write \"%1\": %2").arg(file_.fileName(), file_.errorString()));
+    if (file_.write(data, size) != size) {
+        setErrorString(tr("cannot write \"%1\": %2").arg(fileName_, file_.errorString()));
         return -1;
     }
-    return written;
+    return size;
 }
 
 bool LocalObjectWriter::commit()
@@ -44,19 +61,20 @@ bool LocalObjectWriter::commit()
     if (!isOpen())
         return false;
     close();
-    // QSaveFile flushes and syncs the file before the rename; the rename itself lasts once the
-    // directory is synced.
-    if (!file_.commit()) {
-        setErrorString(tr("cannot store \"%1\": %2").arg(file_.fileName(), file_.errorString()));
+    // The bytes last before the name points at them; the rename lasts once the folder is synced.
+    if (!file_.flush() || ::fsync(file_.handle()) != 0) {
+        setErrorString(tr("cannot store \"%1\": %2").arg(fileName_, file_.errorString()));
+        file_.remove();
         return false;
     }
-    const QByteArray folder = QFile::encodeName(QFileInfo(file_.fileName()).path());
-    const int descriptor = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    const bool synced = descriptor >= 0 && ::fsync(descriptor) == 0;
-    if (descriptor >= 0)
-        ::close(descriptor);
-    if (!synced) {
-        setErrorString(tr("cannot sync the folder of \"%1\"").arg(file_.fileName()));
+    if (::rename(QFile::encodeName(file_.fileName()).constData(), QFile::encodeName(fileName_).constData()) != 0) {
+        setErrorString(tr("cannot store \"%1\": %2").arg(fileName_, QString::fromLocal8Bit(std::strerror(errno))));
+        file_.remove();
+        return false;
+    }
+    file_.setAutoRemove(false);
+    if (!syncFolder(QFileInfo(fileName_).path())) {
+        setErrorString(tr("cannot sync the folder of \"%1\"").arg(fileName_));
         return false;
     }
     return true;
@@ -64,8 +82,7 @@ bool LocalObjectWriter::commit()
 
 void LocalObjectWriter::abort()
 {
-    file_.cancelWriting();
-    file_.commit(); // with writing cancelled, removes the temporary file
+    file_.remove();
     close();
 }
 

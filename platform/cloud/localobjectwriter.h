@@ -2,18 +2,21 @@
 
 #include "cloud/iobjectwriter.h"
 
-#include <QSaveFile>
+#include <QTemporaryFile>
 
 namespace ZRV::Cloud {
 
-// Writes an object of a "local" container: a private (0600) temporary file beside the target,
-// made durable and renamed over it on commit, the directory synced after. Folders of the object's
-// path are made as needed.
+// Writes an object of a "local" container: a private temporary file beside the target (made with
+// O_EXCL, mode 0600, named IncomingPrefix + random letters), synced and renamed over the target on
+// commit, the folder synced after. Folders of the object's path are made as needed.
 class LocalObjectWriter : public Api::IObjectWriter
 {
     Q_OBJECT
 
 public:
+    // Listings leave out files of writers in progress by this prefix.
+    static const QString IncomingPrefix;
+
     // Open unless the file cannot be made (errorString() says why).
     explicit LocalObjectWriter(const QString& fileName);
     ~LocalObjectWriter() override;
@@ -25,7 +28,8 @@ protected:
     qint64 writeData(const char* data, qint64 size) override;
 
 private:
-    QSaveFile file_;
+    const QString fileName_;
+    QTemporaryFile file_;
 };
 
 } // namespace ZRV::Cloud

@@ -49,7 +49,7 @@ std::optional<QVector<Api::ObjectEntry>> LocalStore::list(const QString& prefix,
     while (files.hasNext()) {
         files.next();
         const QString path = root.relativeFilePath(files.filePath());
-        if (path.startsWith(prefix))
+        if (path.startsWith(prefix) && !files.fileName().startsWith(LocalObjectWriter::IncomingPrefix))
             entries.append({path, files.fileInfo().size()});
     }
     std::sort(entries.begin(), entries.end(),

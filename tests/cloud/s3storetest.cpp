@@ -139,6 +139,12 @@ TEST(LocalObjectWriting, keepsObjectsPrivateAndInsideTheContainer)
     EXPECT_EQ(QFileInfo(store.filePath("a/b/object")).permissions(),
         QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
     auto api = apiFor(config);
+    const std::unique_ptr<Api::IObjectWriter> unfinished = api->createWriter(store.path(), "a/b/later");
+    ASSERT_EQ(unfinished->write("half"), 4);
+    const auto listed = api->listObjects(store.path(), "a/");
+    ASSERT_TRUE(listed);
+    ASSERT_EQ(listed->size(), 1) << "a write in progress is no object yet";
+    EXPECT_EQ(listed->front().path, "a/b/object");
     for (const char* path : {"../outside", "a/../../outside", ""}) {
         EXPECT_FALSE(api->createWriter(store.path(), path)) << path;
         EXPECT_TRUE(api->errorString().contains("leaves the container")) << api->errorString().toStdString();
