@@ -8,8 +8,9 @@ packages=(
     libgtest-dev
     clang libclang-rt-14-dev libfuzzer-14-dev
     doxygen
-    gzip lz4 openssl nginx curl
+    gzip lz4 openssl nginx curl time
     mount util-linux bsdutils
+    ceph-mon ceph-osd radosgw ceph-common s3cmd python3-boto3
 )
 
 missing=()

@@ -1,8 +1,12 @@
-// Measures one reader of a cloud object served over HTTP and prints "<seconds> <peak RSS KiB>": the
-// time until a prepare stream is ready (then its bytes are checked, untimed), or curl's run time.
+// Measures one reader or writer of a cloud object and prints "<seconds> <peak RSS KiB>": the time
+// until a prepare stream is ready (then its bytes are checked, untimed), an upload's time, or curl's
+// run time.
 //   cloudBench generate <file> <bytes>                  writes the object, prints its MD5
 //   cloudBench simple|multi <base URL> <object> <bytes> <temporary directory> <MD5>
 //   cloudBench curl <URL>                               peak RSS is curl's
+//   cloudBench put <bucket> <object> <file>             uploads the file with the S3 writer
+// A base URL "s3:<bucket>" reads from S3; endpoint and credentials come from the AWS_* variables.
+#include "cloud/cloudfactory.h"
 #include "cloud/cloudpreparemultistream.h"
 #include "cloud/cloudpreparesimplestream.h"
 #include "cloud/configkeys.h"
@@ -56,8 +60,9 @@ int generate(const QString& fileName, qint64 size)
 
 int readStream(bool multi, const QStringList& arguments)
 {
-    const QMap<QString, QVariant> config{{ZRV::Cloud::Config::CloudType, "http"},
-        {ZRV::Cloud::Config::ContainerName, arguments[2]}};
+    const bool s3 = arguments[2].startsWith("s3:");
+    const QMap<QString, QVariant> config{{ZRV::Cloud::Config::CloudType, s3 ? "s3" : "http"},
+        {ZRV::Cloud::Config::ContainerName, s3 ? arguments[2].mid(3) : arguments[2]}};
     const QString object = arguments[3];
     const unsigned long long size = arguments[4].toULongLong();
     const QString fileTemplate = arguments[5] + "/download-XXXXXX";
@@ -94,6 +99,29 @@ int readStream(bool multi, const QStringList& arguments)
     return 0;
 }
 
+int upload(const QString& bucket, const QString& object, const QString& fileName)
+{
+    QFile file(fileName);
+    const std::unique_ptr<ZRV::Cloud::Api::ICloudApi> api(ZRV::Cloud::Api::CloudFactory::create(
+        {{ZRV::Cloud::Config::CloudType, "s3"}, {ZRV::Cloud::Config::ContainerName, bucket}}));
+    if (!file.open(QIODevice::ReadOnly) || !api)
+        return 1;
+    QElapsedTimer timer;
+    timer.start();
+    const std::unique_ptr<ZRV::Cloud::Api::IObjectWriter> writer = api->createWriter(bucket, object);
+    QByteArray buffer(1 << 20, Qt::Uninitialized);
+    qint64 count;
+    while ((count = file.read(buffer.data(), buffer.size())) > 0)
+        if (writer->write(buffer.constData(), count) != count)
+            break;
+    if (count != 0 || !writer->commit()) {
+        std::fprintf(stderr, "%s\n", qPrintable(writer->errorString()));
+        return 1;
+    }
+    std::printf("%.3f %ld\n", timer.elapsed() / 1000.0, peakRssKiB(RUSAGE_SELF));
+    return 0;
+}
+
 int runCurl(const QString& url)
 {
     QElapsedTimer timer;
@@ -117,6 +145,8 @@ int main(int argc, char** argv)
         return generate(arguments[2], arguments[3].toLongLong());
     if ((mode == "simple" || mode == "multi") && arguments.size() == 7)
         return readStream(mode == "multi", arguments);
+    if (mode == "put" && arguments.size() == 5)
+        return upload(arguments[2], arguments[3], arguments[4]);
     if (mode == "curl" && arguments.size() == 3)
         return runCurl(arguments[2]);
     std::fprintf(stderr, "usage: see the head of cloudbench.cpp\n");

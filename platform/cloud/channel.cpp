@@ -47,6 +47,7 @@ Channel::Batch Channel::takeAll()
     batch.ended = ended_;
     batch.error = error_;
     batch.objectSize = objectSize_;
+    batch.etag = etag_;
     return batch;
 }
 
@@ -101,7 +102,7 @@ void Channel::push(QByteArray chunk)
     wakeConsumer();
 }
 
-void Channel::end(const QString& error, qint64 objectSize)
+void Channel::end(const QString& error, qint64 objectSize, const QByteArray& etag)
 {
     Lock lock(mutex_);
     if (ended_)
@@ -109,6 +110,7 @@ void Channel::end(const QString& error, qint64 objectSize)
     ended_ = true;
     error_ = error;
     objectSize_ = objectSize;
+    etag_ = etag;
     wakeConsumer();
     endedOrCancelled_.notify_all();
 }

@@ -28,6 +28,7 @@ public:
         bool ended = false;
         QString error; // set when the transfer ended badly
         qint64 objectSize = -1; // what a size lookup found
+        QByteArray etag;        // what a call's answer named its object
     };
 
     // Consumer side.
@@ -47,8 +48,8 @@ public:
     // channel was cancelled.
     bool hasRoom();
     void push(QByteArray chunk);
-    // objectSize: what a size lookup found.
-    void end(const QString& error, qint64 objectSize = -1);
+    // objectSize: what a size lookup found; etag: what a call's answer named.
+    void end(const QString& error, qint64 objectSize = -1, const QByteArray& etag = QByteArray());
 
 private:
     // Everything produced so far; called under the lock.
@@ -64,6 +65,7 @@ private:
     bool cancelled_ = false;
     QString error_;
     qint64 objectSize_ = -1;
+    QByteArray etag_;
     QObject* consumer_ = nullptr;
     const char* consumerSlot_ = nullptr;
     bool consumerWakePosted_ = false;

@@ -8,8 +8,8 @@
 
 namespace ZRV::Cloud::Api {
 
-// Runs each ranged read and size lookup as a transfer on a worker thread and blocks the caller
-// until it has ended.
+// Runs each request as a transfer on a worker thread and blocks the caller until it has ended;
+// "local" lists, removes and writes in the caller's thread.
 class CloudApi : public ICloudApi
 {
 public:
@@ -19,13 +19,23 @@ public:
         unsigned long long lastByteDistance, const QMap<QString, QVariant>& options,
         const QUuid& requestId) override;
     qint64 objectSize(const QString& container, const QString& path) override;
+    std::optional<QVector<ObjectEntry>> listObjects(const QString& container, const QString& prefix) override;
+    bool removeObject(const QString& container, const QString& path) override;
+    std::unique_ptr<IObjectWriter> createWriter(const QString& container, const QString& path) override;
+    QString errorString() const override { return error_; }
+
+    // What the transfer produced; empty when it failed or was refused on a worker thread, with the
+    // reason in `error` (logged as "<what> failed:" or "<what> refused on a worker thread:").
+    static std::optional<Channel::Batch> run(TransferRequest request, const char* what, QString* error);
+    // A request of `method` with `query` and `body` (Goal::Call).
+    static TransferRequest call(const Provider& provider, const QString& container, const QString& path,
+        const QByteArray& method, const QList<QPair<QString, QString>>& query, const QByteArray& body = QByteArray());
 
 private:
-    // What the transfer produced; empty when it failed or was refused on a worker thread (logged
-    // as "<what> failed:" or "<what> refused on a worker thread:").
-    static std::optional<Channel::Batch> run(TransferRequest request, const char* what);
+    bool refuse(const char* what);
 
     const Provider provider_;
+    QString error_;
 };
 
 } // namespace ZRV::Cloud::Api

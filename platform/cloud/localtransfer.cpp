@@ -1,16 +1,15 @@
 #include "localtransfer.h"
 
-#include <QDir>
+#include "localstore.h"
 
 namespace ZRV::Cloud {
 
 void LocalTransfer::onBegin()
 {
-    const QString container = QDir::cleanPath(request().container);
-    const QString fileName = QDir::cleanPath(QDir(container).filePath(request().path));
-    const QString inside = container.endsWith(QLatin1Char('/')) ? container : container + QLatin1Char('/');
-    if (!fileName.startsWith(inside))
-        return finish(tr("object path \"%1\" leaves the container \"%2\"").arg(request().path, container));
+    QString error;
+    const QString fileName = LocalStore(request().container).filePath(request().path, &error);
+    if (fileName.isEmpty())
+        return finish(error);
 
     file_.setFileName(fileName);
     if (!file_.open(QIODevice::ReadOnly))

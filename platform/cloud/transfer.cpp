@@ -20,12 +20,12 @@ void Transfer::begin()
         onBegin();
 }
 
-void Transfer::finish(const QString& error, qint64 objectSize)
+void Transfer::finish(const QString& error, qint64 objectSize, const QByteArray& etag)
 {
     if (done_)
         return;
     done_ = true;
-    request_.channel->end(error, objectSize);
+    request_.channel->end(error, objectSize, etag);
     deleteLater();
 }
 

@@ -32,7 +32,7 @@ protected:
     void deliver(QByteArray chunk) { request_.channel->push(std::move(chunk)); }
     bool isSizeLookup() const { return request_.goal == TransferRequest::Goal::Size; }
     // Ends the transfer, badly when `error` is not empty; objectSize is what a size lookup found.
-    void finish(const QString& error = QString(), qint64 objectSize = -1);
+    void finish(const QString& error = QString(), qint64 objectSize = -1, const QByteArray& etag = QByteArray());
     void finishWithSize(qint64 objectSize) { finish(QString(), objectSize); }
 
 private slots:

@@ -37,6 +37,7 @@ void TransferHost::beginPosted()
             transfer = new LocalTransfer(request, this);
             break;
         case Provider::Kind::Http:
+        case Provider::Kind::S3:
             transfer = new HttpTransfer(request, network(), this);
             break;
         }

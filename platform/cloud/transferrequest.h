@@ -3,6 +3,8 @@
 #include "channel.h"
 #include "provider.h"
 
+#include <QList>
+#include <QPair>
 #include <QString>
 #include <memory>
 
@@ -12,8 +14,10 @@ namespace ZRV::Cloud {
 struct TransferRequest
 {
     // Bytes: the object's bytes go into the channel. Size: only the object's size is looked up
-    // (Channel::Batch::objectSize); offset and count do not apply.
-    enum class Goal { Bytes, Size };
+    // (Channel::Batch::objectSize); offset and count do not apply. Call (http and s3): one request
+    // of `method` with `query` and `body`; a 2xx answer's body goes into the channel and its ETag
+    // into Channel::Batch::etag, any other status fails the transfer.
+    enum class Goal { Bytes, Size, Call };
 
     Provider provider;
     QString container;
@@ -23,9 +27,12 @@ struct TransferRequest
     qint64 count = -1;
     std::shared_ptr<Channel> channel;
     Goal goal = Goal::Bytes;
+    QByteArray method{};
+    QList<QPair<QString, QString>> query{};
+    QByteArray body{};
 
     // A request for the whole object needs no byte range.
-    bool isRanged() const { return offset != 0 || count >= 0; }
+    bool isRanged() const { return goal == Goal::Bytes && (offset != 0 || count >= 0); }
 };
 
 } // namespace ZRV::Cloud

@@ -26,7 +26,11 @@ bool CloudSimpleStream::open(OpenMode mode)
     api_ = ZRV::Cloud::Api::CloudFactory::create(config_);
     if (!api_) {
         ZrvDebug("TXK").error() << "on create cloud api object for CloudSimpleStream";
-        ZrvDebug("TXK").debug() << "cloud config:" << config_;
+        QMap<QString, QVariant> shown = config_;
+        for (const QString& secret : {ZRV::Cloud::Config::SecretAccessKey, ZRV::Cloud::Config::SessionToken})
+            if (shown.contains(secret))
+                shown[secret] = QStringLiteral("(hidden)");
+        ZrvDebug("TXK").debug() << "cloud config:" << shown;
         return false;
     }
     return ICloudStream::open(mode);

@@ -4,6 +4,9 @@
 #include "core/zrvdebug.h"
 
 #include <QElapsedTimer>
+#include <QEventLoop>
+#include <QThread>
+#include <QTimer>
 #include <QTemporaryFile>
 #include <chrono>
 #include <thread>
@@ -39,8 +42,10 @@ bool ICloudPrepareStream::waitForReadyRead(int msecs)
         ZrvDebug("TXK").warning() << "ICloudPrepareStream::waitForReadyRead() is not allowed. stream not open";
         return false;
     }
-    if (ready_)
-        return true;
+    if (ready_ || msecs == 0)
+        return ready_;
+    if (QThread::currentThread() == thread())
+        return waitInOwnThread(msecs);
     QElapsedTimer timer;
     timer.start();
     if (ready_)
@@ -55,6 +60,21 @@ bool ICloudPrepareStream::waitForReadyRead(int msecs)
         // Leaves the core to the stream's thread; well below the 1 ms a caller may lose.
         std::this_thread::sleep_for(std::chrono::microseconds(200));
     }
+}
+
+bool ICloudPrepareStream::waitInOwnThread(int msecs)
+{
+    QEventLoop loop;
+    QTimer timeout;
+    timeout.setSingleShot(true);
+    connect(&timeout, &QTimer::timeout, &loop, &QEventLoop::quit);
+    if (msecs != -1)
+        timeout.start(msecs);
+    waitLoop_ = &loop;
+    if (!ready_ && open_)
+        loop.exec();
+    waitLoop_ = nullptr;
+    return ready_;
 }
 
 bool ICloudPrepareStream::readyToRead() const
@@ -74,6 +94,8 @@ void ICloudPrepareStream::closeAfterFailure()
 {
     setOpenMode(NotOpen);
     open_ = false;
+    if (waitLoop_)
+        waitLoop_->quit();
 }
 
 QTemporaryFile* ICloudPrepareStream::makeDownloadFile(unsigned long long size) const
@@ -94,6 +116,8 @@ QTemporaryFile* ICloudPrepareStream::makeDownloadFile(unsigned long long size) c
 void ICloudPrepareStream::onReadyReadNotification()
 {
     ready_ = true;
+    if (waitLoop_)
+        waitLoop_->quit();
 }
 
 int subtractFromTimeout(int timeout, int elapsed)

@@ -5,6 +5,7 @@
 
 #include <atomic>
 
+class QEventLoop;
 class QTemporaryFile;
 
 namespace ZRV::Stream::Cloud {
@@ -26,9 +27,9 @@ public:
     bool atEnd() const override;
     bool reset() override;
     // Waits, from any thread, until the stream is ready: true when it is, false when `msecs` (-1: no
-    // limit) have passed first or the download fails meanwhile. Does not process events, so it can
-    // only succeed in a thread other than the stream's, or on a stream that is ready already. Logs a
-    // warning and returns false on a stream that is not open.
+    // limit) have passed first or the download fails meanwhile. In the stream's own thread it runs
+    // a local event loop meanwhile, which delivers the download's progress. Logs a warning and
+    // returns false on a stream that is not open.
     bool waitForReadyRead(int msecs) override;
 
     bool readyToRead() const;
@@ -46,7 +47,11 @@ private slots:
     void onReadyReadNotification();
 
 private:
+    bool waitInOwnThread(int msecs);
+
     const QString temporaryFileTemplate_;
+    // The local loop of a wait in the stream's own thread, ended by readiness or failure.
+    QEventLoop* waitLoop_ = nullptr;
     std::atomic<bool> ready_{false};
     // isOpen() for waiting threads: QIODevice's open mode is written in the stream's thread.
     std::atomic<bool> open_{false};

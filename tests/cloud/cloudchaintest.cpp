@@ -100,5 +100,5 @@ TEST_P(CloudChains, restoresBlockLevelRevisions)
 
 INSTANTIATE_TEST_SUITE_P(Providers, CloudChains,
     ::testing::Combine(::testing::Values(Kind::Simple, Kind::PrepareSimple, Kind::PrepareMulti),
-        ::testing::Values(Transport::Local, Transport::Http)),
+        ::testing::Values(Transport::Local, Transport::Http, Transport::S3)),
     kindName);

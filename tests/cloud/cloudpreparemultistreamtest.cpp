@@ -106,5 +106,5 @@ TEST_P(MultiStream, objectShorterThanStatedFailsWhereAPartFileEnds)
     EXPECT_EQ(stream.errorString(), "part 1 of the object is shorter than its range");
 }
 
-INSTANTIATE_TEST_SUITE_P(Providers, MultiStream, ::testing::Values(Transport::Local, Transport::Http),
+INSTANTIATE_TEST_SUITE_P(Providers, MultiStream, ::testing::Values(Transport::Local, Transport::Http, Transport::S3),
     transportParamName);

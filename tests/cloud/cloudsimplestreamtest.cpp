@@ -37,9 +37,9 @@ TEST(CloudSimpleStream, refusesWritingModesAndWritesAndOpensOnlyOnce)
     }
 }
 
-TEST(CloudSimpleStream, logsAConfigurationWithoutProvider)
+TEST(CloudSimpleStream, logsAConfigurationWithoutProviderButNoSecret)
 {
-    const CloudConfig config{{ZRV::Cloud::Config::CloudType, "s3"}};
+    const CloudConfig config{{ZRV::Cloud::Config::CloudType, "ftp"}, {ZRV::Cloud::Config::SecretAccessKey, "k3y"}};
     CloudSimpleStream stream(config, "object", 10, nullptr);
     LogCapture log;
     EXPECT_FALSE(stream.open(QIODevice::ReadOnly));
@@ -47,7 +47,8 @@ TEST(CloudSimpleStream, logsAConfigurationWithoutProvider)
     EXPECT_EQ(log.lines()[0].type, QtCriticalMsg);
     EXPECT_EQ(log.lines()[0].text, "on create cloud api object for CloudSimpleStream");
     EXPECT_EQ(log.lines()[1].type, QtDebugMsg);
-    EXPECT_EQ(log.lines()[1].text, "cloud config: QMap((\"CloudType\", QVariant(QString, \"s3\")))");
+    EXPECT_EQ(log.lines()[1].text.toStdString(), "cloud config: QMap((\"CloudType\", QVariant(QString, \"ftp\"))"
+                                                 "(\"SecretAccessKey\", QVariant(QString, \"(hidden)\")))");
 }
 
 TEST(CloudSimpleStream, seeksUpToTheSizeAndStaysOpenOnClose)

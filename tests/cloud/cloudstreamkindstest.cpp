@@ -52,7 +52,7 @@ TEST_P(StreamKinds, servesASeekingConsumer)
 
 INSTANTIATE_TEST_SUITE_P(Providers, StreamKinds,
     ::testing::Combine(::testing::Values(Kind::Simple, Kind::PrepareSimple, Kind::PrepareMulti),
-        ::testing::Values(Transport::Local, Transport::Http)),
+        ::testing::Values(Transport::Local, Transport::Http, Transport::S3)),
     kindName);
 
 using PrepareKinds = StreamKinds;

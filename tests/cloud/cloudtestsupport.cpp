@@ -3,6 +3,8 @@
 #include "cloud/cloudpreparemultistream.h"
 #include "cloud/cloudpreparesimplestream.h"
 #include "cloud/cloudsimplestream.h"
+#include "cloud/cloudapi.h"
+#include "cloud/cloudfactory.h"
 #include "cloud/configkeys.h"
 
 #include <QCoreApplication>
@@ -10,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QIODevice>
+#include <QRandomGenerator>
 #include <QTimer>
 #include <atomic>
 #include <thread>
@@ -36,6 +39,69 @@ CloudConfig cloudConfig(const QString& type, const QString& container, qint64 ch
     if (chunkSize > 0)
         config.insert(Config::ChunkSize, chunkSize);
     return config;
+}
+
+std::optional<CloudConfig> s3Config(QString* error)
+{
+    QMap<QString, QString> settings;
+    if (qEnvironmentVariableIsSet("ZRV_S3_ENDPOINT")) {
+        for (const char* name : {"ZRV_S3_ENDPOINT", "ZRV_S3_BUCKET", "AWS_ACCESS_KEY_ID", "AWS_SECRET_ACCESS_KEY", "AWS_REGION"})
+            settings.insert(name, qEnvironmentVariable(name));
+    } else {
+        QFile file(QDir(qEnvironmentVariable("ZRV_S3_GATEWAY_DIR")).filePath("s3.env"));
+        if (!qEnvironmentVariableIsSet("ZRV_S3_GATEWAY_DIR") || !file.open(QIODevice::ReadOnly)) {
+            *error = QStringLiteral("no S3 store: run the tests through ctest, whose fixture starts the test gateway, "
+                                    "or name one with ZRV_S3_ENDPOINT (see tests/cloud/README.md)");
+            return std::nullopt;
+        }
+        for (const QByteArray& line : file.readAll().split('\n')) {
+            const int equals = line.indexOf('=');
+            if (equals > 0)
+                settings.insert(QString::fromUtf8(line.left(equals)), QString::fromUtf8(line.mid(equals + 1)));
+        }
+    }
+    return CloudConfig{{Config::CloudType, "s3"}, {Config::Endpoint, settings["ZRV_S3_ENDPOINT"]},
+        {Config::ContainerName, settings["ZRV_S3_BUCKET"]}, {Config::AccessKeyId, settings["AWS_ACCESS_KEY_ID"]},
+        {Config::SecretAccessKey, settings["AWS_SECRET_ACCESS_KEY"]},
+        {Config::Region, settings.value("AWS_REGION", "us-east-1")}, {Config::CloudId, 7}};
+}
+
+S3Bucket::S3Bucket(const CloudConfig& base)
+    : base_(base)
+{
+    // Test processes run in parallel, and the test byte generators repeat from one to the next.
+    const QString name = QStringLiteral("zrv-%1").arg(QRandomGenerator::system()->generate64(), 16, 16, QLatin1Char('0'));
+    const std::optional<Provider> provider = Provider::fromConfig(base_);
+    if (Api::CloudApi::run(Api::CloudApi::call(*provider, name, QString(), "PUT", {}), "making a bucket", &error_))
+        name_ = name;
+}
+
+S3Bucket::~S3Bucket()
+{
+    if (name_.isEmpty())
+        return;
+    std::unique_ptr<Api::ICloudApi> api(Api::CloudFactory::create(config()));
+    for (const Api::ObjectEntry& entry : api->listObjects(name_, QString()).value_or(QVector<Api::ObjectEntry>()))
+        api->removeObject(name_, entry.path);
+    Api::CloudApi::run(Api::CloudApi::call(*Provider::fromConfig(base_), name_, QString(), "DELETE", {}),
+        "removing a bucket", &error_);
+}
+
+CloudConfig S3Bucket::config(qint64 chunkSize) const
+{
+    CloudConfig config = base_;
+    config.insert(Config::ContainerName, name_);
+    if (chunkSize > 0)
+        config.insert(Config::ChunkSize, chunkSize);
+    return config;
+}
+
+void S3Bucket::put(const QString& key, const QByteArray& bytes) const
+{
+    std::unique_ptr<Api::ICloudApi> api(Api::CloudFactory::create(config()));
+    std::unique_ptr<Api::IObjectWriter> writer = api->createWriter(name_, key);
+    ASSERT_EQ(writer->write(bytes), bytes.size()) << writer->errorString().toStdString();
+    ASSERT_TRUE(writer->commit()) << writer->errorString().toStdString();
 }
 
 void putObject(const QTemporaryDir& store, const QString& name, const QByteArray& bytes)
@@ -93,7 +159,8 @@ std::optional<bool> waitInAnotherThread(const std::shared_ptr<QIODevice>& stream
 
 void PrintTo(Transport transport, std::ostream* out)
 {
-    *out << (transport == Transport::Local ? "local" : "http");
+    static const char* const names[] = {"local", "http", "s3"};
+    *out << names[int(transport)];
 }
 
 void PrintTo(Kind kind, std::ostream* out)
