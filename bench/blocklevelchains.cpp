@@ -33,8 +33,8 @@ QString revisionFile(const QDir& repository, unsigned int revision, const char* 
 
 QSharedPointer<MapStream> mapOf(const QDir& repository, unsigned int revision)
 {
-    return QSharedPointer<MapStream>::create(
-        QSharedPointer<QFile>::create(revisionFile(repository, revision, "map")), revision, nullptr);
+    return QSharedPointer<MapStream>::create(QSharedPointer<QFile>::create(revisionFile(repository, revision, "map")),
+                                             revision, nullptr);
 }
 
 // The output names the revision to take (<repository>/<N>.data); its map goes beside it, and
@@ -47,9 +47,9 @@ QSharedPointer<QIODevice> backup(const ChainRegistry::Context& run, QSharedPoint
     const QFileInfo output(run.outputPath);
     const unsigned int revision = output.completeBaseName().toUInt();
     const QSharedPointer<MapStream> previous = revision > 0 ? mapOf(output.dir(), revision - 1) : nullptr;
-    auto stream = QSharedPointer<Stream>::create(source, mapOf(output.dir(), revision), previous,
-                                                 ZRV::Core::Compression::Lz4, ZRV::Core::Encryption::Aes256,
-                                                 password, nullptr);
+    auto stream =
+        QSharedPointer<Stream>::create(source, mapOf(output.dir(), revision), previous, ZRV::Core::Compression::Lz4,
+                                       ZRV::Core::Encryption::Aes256, password, nullptr);
     if (keyed)
         stream->setRepositoryKeys(repositoryKeys());
     return stream;

@@ -54,8 +54,8 @@ public:
     explicit MixedWriter(Random& random)
         : random_(random)
     {
-        static const char* const syllables[] = {"ka", "ter", "on", "mi", "sel", "ra", "pu", "den", "lo", "vis",
-                                                "an", "tor", "qui", "be", "nal", "ex", "do", "ri", "st", "um"};
+        static const char* const syllables[] = {"ka", "ter", "on",  "mi", "sel", "ra", "pu", "den", "lo", "vis",
+                                                "an", "tor", "qui", "be", "nal", "ex", "do", "ri",  "st", "um"};
         for (int i = 0; i < 4096; ++i) {
             std::string word;
             for (std::uint32_t s = 1 + random_.below(4); s > 0; --s)
@@ -108,7 +108,12 @@ private:
 
     void appendRecord(std::string& out)
     {
-        struct { std::uint64_t sequence; std::uint32_t value, flags; char name[16]; } record{};
+        struct
+        {
+            std::uint64_t sequence;
+            std::uint32_t value, flags;
+            char name[16];
+        } record{};
         record.sequence = ++sequence_;
         record.value = random_.skewedBelow(1000);
         record.flags = random_.below(4);
@@ -213,7 +218,9 @@ int writeImages(long mib, const std::string& basePath, const std::string& change
     // shares hold at any image size.
     const std::int64_t percent[] = {30, 10, 60};
     std::int64_t count[] = {0, 0, 0};
-    const auto deficit = [&](Kind of, std::uint64_t index) { return percent[of] * std::int64_t(index) - 100 * count[of]; };
+    const auto deficit = [&](Kind of, std::uint64_t index) {
+        return percent[of] * std::int64_t(index) - 100 * count[of];
+    };
     Kind kind = Free;
     std::uint32_t runLeft = 0;
     for (std::uint64_t index = 0; index < blocks; ++index) {
@@ -238,8 +245,9 @@ int writeImages(long mib, const std::string& basePath, const std::string& change
             newData.takeMixed(newBlock.data(), blockSize);
         }
         const char changedUsed = change || used;
-        if (!base.write(block.data(), blockSize) || !baseUsage.write(&used, 1) ||
-            !changed.write(change ? newBlock.data() : block.data(), blockSize) || !changedUsage.write(&changedUsed, 1))
+        if (!base.write(block.data(), blockSize) || !baseUsage.write(&used, 1)
+            || !changed.write(change ? newBlock.data() : block.data(), blockSize)
+            || !changedUsage.write(&changedUsed, 1))
             return 1;
     }
     return base.close() && baseUsage.close() && changed.close() && changedUsage.close() ? 0 : 1;

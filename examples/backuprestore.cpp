@@ -54,7 +54,9 @@ int main(int argc, char** argv)
     const auto mapFile = [&](unsigned int revision) {
         return QSharedPointer<QFile>::create(repository.filePath(QStringLiteral("%1.map").arg(revision)));
     };
-    const auto dataPath = [&](unsigned int revision) { return repository.filePath(QStringLiteral("%1.data").arg(revision)); };
+    const auto dataPath = [&](unsigned int revision) {
+        return repository.filePath(QStringLiteral("%1.data").arg(revision));
+    };
 
     try {
         unsigned int revision = 0;
@@ -63,8 +65,9 @@ int main(int argc, char** argv)
             auto outMap = QSharedPointer<MapStream>::create(mapFile(revision), revision, nullptr);
             outMap->setBlockSize(64 * 1024);
             // Each revision after the first stores only the blocks that differ from the previous one.
-            const auto inMap = revision > 1 ? QSharedPointer<MapStream>::create(mapFile(revision - 1), revision - 1, nullptr)
-                                            : QSharedPointer<MapStream>();
+            const auto inMap = revision > 1
+                ? QSharedPointer<MapStream>::create(mapFile(revision - 1), revision - 1, nullptr)
+                : QSharedPointer<MapStream>();
             DataStreamIbb stored(QSharedPointer<QFile>::create(QString::fromLocal8Bit(argv[image])), outMap, inMap,
                                  ZRV::Core::Compression::Lz4, ZRV::Core::Encryption::Aes256, password, nullptr);
             if (!stored.open(QIODevice::ReadOnly) || !copyToFile(stored, dataPath(revision)))

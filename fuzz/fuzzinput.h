@@ -27,12 +27,12 @@ QIODevice::OpenMode openMode(quint8 pattern);
 
 struct Drained
 {
-    QByteArray head;   // the first HeadLimit bytes read
+    QByteArray head; // the first HeadLimit bytes read
     QByteArray digest; // SHA-256 of every byte read
     qint64 size = 0;
-    bool atEnd = false;      // the device reported atEnd()
+    bool atEnd = false; // the device reported atEnd()
     bool readFailed = false; // a read returned -1
-    bool capped = false;     // stopped at a limit
+    bool capped = false; // stopped at a limit
 };
 const qint64 HeadLimit = 1 << 20;
 // Sparse maps and unused blocks make a few kilobytes restore to gigabytes of zeros: reading stops

@@ -183,10 +183,9 @@ void writeBlockLevelSeeds(SeedWriter& seeds)
                 {"lz4aes256", Compression::Lz4, Encryption::Aes256, false},
                 {"authenticatedlz4aes128", Compression::Lz4, Encryption::Aes128, true}};
     for (const auto& run : runs) {
-        const BackupChain chain =
-            run.authenticated
-                ? BackupChain::take({first, second}, blockSize, run.compression, run.encryption, repositoryKeys())
-                : BackupChain::take({first, second}, blockSize, run.compression, run.encryption, "fuzz password");
+        const BackupChain chain = run.authenticated
+            ? BackupChain::take({first, second}, blockSize, run.compression, run.encryption, repositoryKeys())
+            : BackupChain::take({first, second}, blockSize, run.compression, run.encryption, "fuzz password");
         if (chain.maps.size() != 2) {
             std::fprintf(stderr, "cannot take the %s chain\n", run.name);
             std::exit(1);
@@ -194,7 +193,7 @@ void writeBlockLevelSeeds(SeedWriter& seeds)
         seeds.write("blockmap", QString("%1-full").arg(run.name), chain.maps[0]);
         seeds.write("blockmap", QString("%1-incremental").arg(run.name), chain.maps[1]);
         const QByteArray restore = littleEndian16(chain.maps[1].size()) + littleEndian16(chain.data[0].size())
-                                   + chain.maps[1] + chain.data[0] + chain.data[1];
+            + chain.maps[1] + chain.data[0] + chain.data[1];
         for (quint8 pattern : {quint8(0x00), LargeReads})
             seeds.write("revisionchain", QString("%1-%2").arg(run.name).arg(pattern, 2, 16, QChar('0')),
                         char(pattern) + restore);

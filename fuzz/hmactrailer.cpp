@@ -37,10 +37,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QByteArray payload = sealed.left(qMax(sealed.size() - TrailerLength, 0));
     require(drained.digest == QCryptographicHash::hash(payload, QCryptographicHash::Sha256),
             "payload is not the input less its trailer");
-    const bool trailerHolds =
-        sealed.size() >= TrailerLength
+    const bool trailerHolds = sealed.size() >= TrailerLength
         && sealed.right(TrailerLength)
-               == QMessageAuthenticationCode::hash(Context + payload, Key, QCryptographicHash::Sha256);
+            == QMessageAuthenticationCode::hash(Context + payload, Key, QCryptographicHash::Sha256);
     require(stream.validate() == trailerHolds, "validate() disagrees with the trailer");
     return 0;
 }

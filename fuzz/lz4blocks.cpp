@@ -24,8 +24,7 @@ Outcome decompress(const QByteArray& compressed, ZRV::Core::Compression::Algorit
     require(stream.open(openMode(pattern)), "open failed");
     Outcome outcome{drain(stream, pattern), false};
     outcome.failed = !stream.isOpen();
-    require(outcome.failed || outcome.drained.atEnd || outcome.drained.capped,
-            "stream stopped short without failing");
+    require(outcome.failed || outcome.drained.atEnd || outcome.drained.capped, "stream stopped short without failing");
     return outcome;
 }
 

@@ -62,7 +62,7 @@ int readStream(bool multi, const QStringList& arguments)
 {
     const bool s3 = arguments[2].startsWith("s3:");
     const QMap<QString, QVariant> config{{ZRV::Cloud::Config::CloudType, s3 ? "s3" : "http"},
-        {ZRV::Cloud::Config::ContainerName, s3 ? arguments[2].mid(3) : arguments[2]}};
+                                         {ZRV::Cloud::Config::ContainerName, s3 ? arguments[2].mid(3) : arguments[2]}};
     const QString object = arguments[3];
     const unsigned long long size = arguments[4].toULongLong();
     const QString fileTemplate = arguments[5] + "/download-XXXXXX";

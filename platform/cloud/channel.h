@@ -28,7 +28,7 @@ public:
         bool ended = false;
         QString error; // set when the transfer ended badly
         qint64 objectSize = -1; // what a size lookup found
-        QByteArray etag;        // what a call's answer named its object
+        QByteArray etag; // what a call's answer named its object
     };
 
     // Consumer side.

@@ -16,12 +16,12 @@ CloudApi::CloudApi(const Provider& provider)
 }
 
 QByteArray CloudApi::downloadRange(const QString& container, const QString& path, unsigned long long offset,
-    unsigned long long lastByteDistance, const QMap<QString, QVariant>&, const QUuid&)
+                                   unsigned long long lastByteDistance, const QMap<QString, QVariant>&, const QUuid&)
 {
     // The reply becomes one QByteArray.
     const quint64 count = qMin<quint64>(lastByteDistance, std::numeric_limits<int>::max() - 1) + 1;
-    const std::optional<Channel::Batch> batch = run(
-        {provider_, container, path, offset, qint64(count), std::make_shared<Channel>(0)}, "ranged read", &error_);
+    const std::optional<Channel::Batch> batch =
+        run({provider_, container, path, offset, qint64(count), std::make_shared<Channel>(0)}, "ranged read", &error_);
     if (!batch)
         return QByteArray();
     if (batch->chunks.size() == 1)
@@ -57,7 +57,8 @@ std::optional<QVector<ObjectEntry>> CloudApi::listObjects(const QString& contain
         QList<QPair<QString, QString>> query{{"list-type", "2"}, {"prefix", prefix}};
         if (!token.isEmpty())
             query.append({"continuation-token", token});
-        const std::optional<Channel::Batch> batch = run(call(provider_, container, QString(), "GET", query), "listing", &error_);
+        const std::optional<Channel::Batch> batch =
+            run(call(provider_, container, QString(), "GET", query), "listing", &error_);
         if (!batch)
             return std::nullopt;
         QByteArray body;
@@ -130,7 +131,8 @@ std::optional<Channel::Batch> CloudApi::run(TransferRequest request, const char*
 }
 
 TransferRequest CloudApi::call(const Provider& provider, const QString& container, const QString& path,
-    const QByteArray& method, const QList<QPair<QString, QString>>& query, const QByteArray& body)
+                               const QByteArray& method, const QList<QPair<QString, QString>>& query,
+                               const QByteArray& body)
 {
     TransferRequest request{provider, container, path, 0, -1, std::make_shared<Channel>(0)};
     request.goal = TransferRequest::Goal::Call;

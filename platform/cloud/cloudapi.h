@@ -16,8 +16,8 @@ public:
     explicit CloudApi(const Provider& provider);
 
     QByteArray downloadRange(const QString& container, const QString& path, unsigned long long offset,
-        unsigned long long lastByteDistance, const QMap<QString, QVariant>& options,
-        const QUuid& requestId) override;
+                             unsigned long long lastByteDistance, const QMap<QString, QVariant>& options,
+                             const QUuid& requestId) override;
     qint64 objectSize(const QString& container, const QString& path) override;
     std::optional<QVector<ObjectEntry>> listObjects(const QString& container, const QString& prefix) override;
     bool removeObject(const QString& container, const QString& path) override;
@@ -29,7 +29,8 @@ public:
     static std::optional<Channel::Batch> run(TransferRequest request, const char* what, QString* error);
     // A request of `method` with `query` and `body` (Goal::Call).
     static TransferRequest call(const Provider& provider, const QString& container, const QString& path,
-        const QByteArray& method, const QList<QPair<QString, QString>>& query, const QByteArray& body = QByteArray());
+                                const QByteArray& method, const QList<QPair<QString, QString>>& query,
+                                const QByteArray& body = QByteArray());
 
 private:
     bool refuse(const char* what);

@@ -79,15 +79,16 @@ void HttpTransfer::sendAttempt()
         networkRequest.setHeader(QNetworkRequest::ContentTypeHeader, QByteArray("application/octet-stream"));
     }
     if (const auto& signer = r.provider.signer())
-        headers.append(signer->sign(
-            method, url_.path(QUrl::FullyEncoded).toLatin1(), r.query, headers, bodyHash_, QDateTime::currentDateTimeUtc()));
+        headers.append(signer->sign(method, url_.path(QUrl::FullyEncoded).toLatin1(), r.query, headers, bodyHash_,
+                                    QDateTime::currentDateTimeUtc()));
     for (const auto& header : headers)
         networkRequest.setRawHeader(header.first, header.second);
     // Qt would otherwise ask for compressed bodies and unpack them, which breaks byte ranges.
     networkRequest.setRawHeader("Accept-Encoding", "identity");
     // A signed request is valid for its own host only.
     networkRequest.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-        r.provider.signer() ? QNetworkRequest::ManualRedirectPolicy : QNetworkRequest::NoLessSafeRedirectPolicy);
+                                r.provider.signer() ? QNetworkRequest::ManualRedirectPolicy
+                                                    : QNetworkRequest::NoLessSafeRedirectPolicy);
 
     if (r.goal == TransferRequest::Goal::Call)
         reply_ = network_->sendCustomRequest(networkRequest, method, r.body);
@@ -148,12 +149,13 @@ void HttpTransfer::onReplyFinished()
             return;
         if (failedStatus_ == 0)
             return fail(tr("transfer from %1 failed: %2").arg(url_.toString(), reply_->errorString()),
-                reply_->error() != QNetworkReply::HostNotFoundError);
+                        reply_->error() != QNetworkReply::HostNotFoundError);
         errorBody_ += reply_->read(MaximumErrorBody - errorBody_.size());
         if (explainedStatus_ != 0) {
             const QString stored = S3Xml::error(errorBody_);
             const QString http = tr("HTTP status %1 to HEAD").arg(explainedStatus_);
-            return finish(tr("%1 from %2").arg(stored.isEmpty() ? http : tr("%1 (%2)").arg(stored, http), url_.toString()));
+            return finish(
+                tr("%1 from %2").arg(stored.isEmpty() ? http : tr("%1 (%2)").arg(stored, http), url_.toString()));
         }
         const bool transient = failedStatus_ >= 500 || failedStatus_ == 429;
         if (isSizeLookup() && !transient && request().provider.kind() == Provider::Kind::S3) {
@@ -286,7 +288,8 @@ void HttpTransfer::dropReply()
 
 QString HttpTransfer::statusError(int status) const
 {
-    const QString reason = reply_ ? reply_->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString() : QString();
+    const QString reason =
+        reply_ ? reply_->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString() : QString();
     const QString http = tr("HTTP status %1 %2").arg(status).arg(reason).trimmed();
     const QString stored = S3Xml::error(errorBody_);
     return stored.isEmpty() ? http : tr("%1 (%2)").arg(stored, http);

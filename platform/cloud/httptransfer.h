@@ -69,7 +69,7 @@ private:
     int explainedStatus_ = 0; // of a failed HEAD whose reason a GET asks for
     bool replyFinished_ = false;
     qint64 expected_ = -1; // body length of the attempt (of a GET, for a HEAD), -1 when not announced
-    qint64 received_ = 0;  // of the attempt
+    qint64 received_ = 0; // of the attempt
     qint64 delivered_ = 0; // over all attempts
     QByteArray etag_;
 };

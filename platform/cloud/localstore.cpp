@@ -12,7 +12,7 @@ namespace ZRV::Cloud {
 
 namespace {
 
-template<typename T>
+template <typename T>
 T failed(QString* error, const QString& reason, const char* what, T value)
 {
     *error = reason;
@@ -53,7 +53,7 @@ std::optional<QVector<Api::ObjectEntry>> LocalStore::list(const QString& prefix,
             entries.append({path, files.fileInfo().size()});
     }
     std::sort(entries.begin(), entries.end(),
-        [](const Api::ObjectEntry& a, const Api::ObjectEntry& b) { return a.path.toUtf8() < b.path.toUtf8(); });
+              [](const Api::ObjectEntry& a, const Api::ObjectEntry& b) { return a.path.toUtf8() < b.path.toUtf8(); });
     return entries;
 }
 
@@ -64,7 +64,8 @@ bool LocalStore::remove(const QString& path, QString* error) const
         return failed(error, *error, "removal", false);
     QFile file(fileName);
     if (!file.remove() && file.exists())
-        return failed(error, QStringLiteral("cannot remove \"%1\": %2").arg(fileName, file.errorString()), "removal", false);
+        return failed(error, QStringLiteral("cannot remove \"%1\": %2").arg(fileName, file.errorString()), "removal",
+                      false);
     return true;
 }
 

@@ -52,9 +52,8 @@ std::optional<Provider> Provider::fromConfig(const QMap<QString, QVariant>& conf
         chunkSize = DefaultChunkSize;
     Provider provider(kind, qMin(chunkSize, MaximumChunkSize));
     provider.transferTimeout_ = qMax(1, nonNegative(config, Config::TransferTimeout, DefaultTransferTimeout));
-    provider.retryLimit_ = kind == Kind::Local ? 0
-                                               : nonNegative(config, Config::RetryLimit,
-                                                   kind == Kind::S3 ? DefaultS3RetryLimit : 0);
+    provider.retryLimit_ =
+        kind == Kind::Local ? 0 : nonNegative(config, Config::RetryLimit, kind == Kind::S3 ? DefaultS3RetryLimit : 0);
     provider.retryDelay_ = nonNegative(config, Config::RetryDelay, DefaultRetryDelay);
     if (kind != Kind::S3)
         return provider;
@@ -63,20 +62,21 @@ std::optional<Provider> Provider::fromConfig(const QMap<QString, QVariant>& conf
     if (region.isEmpty())
         region = QStringLiteral("us-east-1");
     const QString endpoint = setting(config, Config::Endpoint, {"AWS_ENDPOINT_URL_S3", "AWS_ENDPOINT_URL"});
-    provider.endpoint_ = QUrl(endpoint.isEmpty() ? QStringLiteral("https://s3.%1.amazonaws.com").arg(region) : endpoint);
+    provider.endpoint_ =
+        QUrl(endpoint.isEmpty() ? QStringLiteral("https://s3.%1.amazonaws.com").arg(region) : endpoint);
     // A custom endpoint rarely resolves bucket host names: path style unless told otherwise.
-    provider.pathStyle_ = config.contains(Config::PathStyle) ? config.value(Config::PathStyle).toBool()
-                                                             : !endpoint.isEmpty();
+    provider.pathStyle_ =
+        config.contains(Config::PathStyle) ? config.value(Config::PathStyle).toBool() : !endpoint.isEmpty();
     const QString accessKeyId = setting(config, Config::AccessKeyId, {"AWS_ACCESS_KEY_ID"});
     if (!accessKeyId.isEmpty())
-        provider.signer_.emplace(accessKeyId.toUtf8(),
-            setting(config, Config::SecretAccessKey, {"AWS_SECRET_ACCESS_KEY"}).toUtf8(),
+        provider.signer_.emplace(
+            accessKeyId.toUtf8(), setting(config, Config::SecretAccessKey, {"AWS_SECRET_ACCESS_KEY"}).toUtf8(),
             setting(config, Config::SessionToken, {"AWS_SESSION_TOKEN"}).toUtf8(), region.toUtf8());
     return provider;
 }
 
-QUrl Provider::objectUrl(
-    const QString& container, const QString& path, const QList<QPair<QString, QString>>& query) const
+QUrl Provider::objectUrl(const QString& container, const QString& path,
+                         const QList<QPair<QString, QString>>& query) const
 {
     QUrl url;
     if (kind_ == Kind::S3) {

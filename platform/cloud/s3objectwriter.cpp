@@ -51,8 +51,8 @@ bool S3ObjectWriter::sendPart(QByteArray bytes)
         if (!awaitPart())
             return false;
     const int number = ++partsSent_;
-    TransferRequest request = Api::CloudApi::call(provider_, bucket_, key_, "PUT",
-        {{"partNumber", QString::number(number)}, {"uploadId", uploadId_}}, bytes);
+    TransferRequest request = Api::CloudApi::call(
+        provider_, bucket_, key_, "PUT", {{"partNumber", QString::number(number)}, {"uploadId", uploadId_}}, bytes);
     inFlight_.push_back({number, request.channel});
     TransferPool::instance().runNow(std::move(request));
     return true;
@@ -90,7 +90,7 @@ bool S3ObjectWriter::commit()
     // The answer may be an error although its status is 200.
     QByteArray answer;
     if (!call("POST", {{"uploadId", uploadId_}}, S3Xml::completeMultipartUpload(etags_), "completing the upload",
-            &answer))
+              &answer))
         return false;
     const QString error = S3Xml::error(answer);
     if (!error.isEmpty())
@@ -111,7 +111,7 @@ void S3ObjectWriter::abort()
         const QString id = std::exchange(uploadId_, QString());
         QString ignored;
         Api::CloudApi::run(Api::CloudApi::call(provider_, bucket_, key_, "DELETE", {{"uploadId", id}}),
-            "aborting the upload", &ignored);
+                           "aborting the upload", &ignored);
     }
     close();
 }
@@ -123,12 +123,12 @@ bool S3ObjectWriter::fail(const QString& error)
     return false;
 }
 
-bool S3ObjectWriter::call(const QByteArray& method, const QList<QPair<QString, QString>>& query,
-    const QByteArray& body, const char* what, QByteArray* answer)
+bool S3ObjectWriter::call(const QByteArray& method, const QList<QPair<QString, QString>>& query, const QByteArray& body,
+                          const char* what, QByteArray* answer)
 {
     QString error;
-    const std::optional<Channel::Batch> batch
-        = Api::CloudApi::run(Api::CloudApi::call(provider_, bucket_, key_, method, query, body), what, &error);
+    const std::optional<Channel::Batch> batch =
+        Api::CloudApi::run(Api::CloudApi::call(provider_, bucket_, key_, method, query, body), what, &error);
     if (!batch)
         return fail(tr("%1 \"%2\" failed: %3").arg(QLatin1String(what), key_, error));
     if (answer)

@@ -45,7 +45,7 @@ private:
     // Ends the writer after `error`: aborts the upload, closes, remembers why.
     bool fail(const QString& error);
     bool call(const QByteArray& method, const QList<QPair<QString, QString>>& query, const QByteArray& body,
-        const char* what, QByteArray* answer = nullptr);
+              const char* what, QByteArray* answer = nullptr);
 
     const Provider provider_;
     const QString bucket_;

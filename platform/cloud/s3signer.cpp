@@ -73,8 +73,8 @@ QByteArray S3Signer::uriEncode(const QByteArray& text, bool keepSlash)
 }
 
 S3Signer::Headers S3Signer::sign(const QByteArray& method, const QByteArray& path,
-    const QList<QPair<QString, QString>>& query, Headers headers, const QByteArray& payloadHash,
-    const QDateTime& now) const
+                                 const QList<QPair<QString, QString>>& query, Headers headers,
+                                 const QByteArray& payloadHash, const QDateTime& now) const
 {
     Headers added{{"x-amz-date", dateTime(now)}, {"x-amz-content-sha256", payloadHash}};
     if (!sessionToken_.isEmpty())
@@ -83,13 +83,15 @@ S3Signer::Headers S3Signer::sign(const QByteArray& method, const QByteArray& pat
 
     const QByteArray request = canonicalRequest(method, path, query, headers, payloadHash);
     added.append({"Authorization",
-        "AWS4-HMAC-SHA256 Credential=" + accessKeyId_ + '/' + scope(now) + ",SignedHeaders="
-            + signedHeaders(canonicalHeaders(headers)) + ",Signature=" + signature(stringToSign(request, now), now)});
+                  "AWS4-HMAC-SHA256 Credential=" + accessKeyId_ + '/' + scope(now)
+                      + ",SignedHeaders=" + signedHeaders(canonicalHeaders(headers))
+                      + ",Signature=" + signature(stringToSign(request, now), now)});
     return added;
 }
 
 QByteArray S3Signer::canonicalRequest(const QByteArray& method, const QByteArray& path,
-    const QList<QPair<QString, QString>>& query, const Headers& headers, const QByteArray& payloadHash)
+                                      const QList<QPair<QString, QString>>& query, const Headers& headers,
+                                      const QByteArray& payloadHash)
 {
     QList<QPair<QByteArray, QByteArray>> items;
     for (const auto& item : query)
@@ -103,8 +105,8 @@ QByteArray S3Signer::canonicalRequest(const QByteArray& method, const QByteArray
     QByteArray lines;
     for (const auto& header : sorted)
         lines += header.first + ':' + header.second + '\n';
-    return method + '\n' + (path.isEmpty() ? QByteArray("/") : path) + '\n' + canonicalQuery + '\n' + lines
-        + '\n' + signedHeaders(sorted) + '\n' + payloadHash;
+    return method + '\n' + (path.isEmpty() ? QByteArray("/") : path) + '\n' + canonicalQuery + '\n' + lines + '\n'
+        + signedHeaders(sorted) + '\n' + payloadHash;
 }
 
 QByteArray S3Signer::stringToSign(const QByteArray& canonicalRequest, const QDateTime& now) const

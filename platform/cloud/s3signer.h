@@ -26,12 +26,13 @@ public:
     // (with a session token) and Authorization. `path` is the URL's path as sent, already encoded,
     // `query` the decoded query items, `headers` every header to sign (Host at least).
     Headers sign(const QByteArray& method, const QByteArray& path, const QList<QPair<QString, QString>>& query,
-        Headers headers, const QByteArray& payloadHash, const QDateTime& now) const;
+                 Headers headers, const QByteArray& payloadHash, const QDateTime& now) const;
 
     // The steps of sign(), for tests against published examples. `headers` must hold the x-amz-*
     // headers already.
     static QByteArray canonicalRequest(const QByteArray& method, const QByteArray& path,
-        const QList<QPair<QString, QString>>& query, const Headers& headers, const QByteArray& payloadHash);
+                                       const QList<QPair<QString, QString>>& query, const Headers& headers,
+                                       const QByteArray& payloadHash);
     QByteArray stringToSign(const QByteArray& canonicalRequest, const QDateTime& now) const;
     QByteArray signature(const QByteArray& stringToSign, const QDateTime& now) const;
 

@@ -86,10 +86,8 @@ QByteArray Key::generateAdvanced(Algorithm algorithm, const QByteArray& password
     if (key.isEmpty())
         return key;
     CryptoPP::PKCS5_PBKDF2_HMAC<CryptoPP::SHA256> pbkdf2;
-    pbkdf2.DeriveKey(cryptoBytes(key.data()), key.size(), 0,
-                     cryptoBytes(password.constData()), password.size(),
-                     cryptoBytes(salt.constData()), salt.size(),
-                     unsigned(std::max(1, iterations)));
+    pbkdf2.DeriveKey(cryptoBytes(key.data()), key.size(), 0, cryptoBytes(password.constData()), password.size(),
+                     cryptoBytes(salt.constData()), salt.size(), unsigned(std::max(1, iterations)));
     return key;
 }
 

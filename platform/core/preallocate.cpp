@@ -1,8 +1,8 @@
 #include "core/utility/preallocate.h"
 
 #include <cerrno>
-#include <limits>
 #include <fcntl.h>
+#include <limits>
 #include <sys/stat.h>
 #include <unistd.h>
 

@@ -8,8 +8,7 @@ namespace ZRV::Stream::BlockLevel {
 
 DataStreamIbb::DataStreamIbb(QSharedPointer<QIODevice> source, QSharedPointer<MapStream> outMap,
                              QSharedPointer<MapStream> inMap, ZRV::Core::Compression::Algorithm compression,
-                             ZRV::Core::Encryption::Algorithm encryption, const QByteArray& password,
-                             QObject* parent)
+                             ZRV::Core::Encryption::Algorithm encryption, const QByteArray& password, QObject* parent)
     : DataStream(std::move(source), std::move(outMap), std::move(inMap), compression, encryption, password, parent)
 {
 }

@@ -296,8 +296,7 @@ QMap<unsigned int, QList<Extensions::Range<unsigned long long>>> MapStream::revi
         Data record;
         stream >> record;
         if (stream.status() != QDataStream::Ok)
-            throw ZRV::Exception::InvalidData(
-                QObject::tr("Map ends before record %1 of %2").arg(index).arg(count));
+            throw ZRV::Exception::InvalidData(QObject::tr("Map ends before record %1 of %2").arg(index).arg(count));
         if (index == 0) {
             revision = record.revision();
             lower = end = record.offset();

@@ -135,9 +135,8 @@ qint64 RevisionStream::readData(char* data, qint64 maxSize)
                 }
                 QIODevice& device = revisionDevice(record.revision());
                 if (!device.seek(qint64(record.offset())))
-                    throw ErrorOperation(tr("Data of revision %1 has no offset %2")
-                                             .arg(record.revision())
-                                             .arg(record.offset()));
+                    throw ErrorOperation(
+                        tr("Data of revision %1 has no offset %2").arg(record.revision()).arg(record.offset()));
                 appendDecoded(readStored(device, record), record);
             }
         }
@@ -207,8 +206,8 @@ QIODevice& RevisionStream::revisionDevice(unsigned int revision)
     if (!device)
         throw ErrorOperation(tr("No data stream for revision %1").arg(revision));
     if (!device->isOpen() && !device->open(ReadOnly)) {
-        ZrvDebug("TXK").error() << "error on open revision data stream!:" << revision << "message:"
-                                << device->errorString();
+        ZrvDebug("TXK").error() << "error on open revision data stream!:" << revision
+                                << "message:" << device->errorString();
         throw ErrorOperation(device->errorString());
     }
     return *device;

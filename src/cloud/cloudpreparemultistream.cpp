@@ -16,8 +16,8 @@ class CloudPrepareMultiStream::PrivateObject
 public:
     static const char* const PropertyIdx;
 
-    bool addOperation(const QMap<QString, QVariant>& config, const QString& path, int index,
-        const PartRange& range, QIODevice* device);
+    bool addOperation(const QMap<QString, QVariant>& config, const QString& path, int index, const PartRange& range,
+                      QIODevice* device);
     IOperation* operation(int index) const;
     void removeOperation(int index);
 
@@ -27,8 +27,8 @@ public:
 
 const char* const CloudPrepareMultiStream::PrivateObject::PropertyIdx = "property_idx";
 
-bool CloudPrepareMultiStream::PrivateObject::addOperation(const QMap<QString, QVariant>& config,
-    const QString& path, int index, const PartRange& range, QIODevice* device)
+bool CloudPrepareMultiStream::PrivateObject::addOperation(const QMap<QString, QVariant>& config, const QString& path,
+                                                          int index, const PartRange& range, QIODevice* device)
 {
     const QSharedPointer<IOperation> created = ZRV::Cloud::OperationManager::instance().downloadBlob2Stream(
         config, path, range.lower(), range.upper() - range.lower(), device);
@@ -55,7 +55,8 @@ void CloudPrepareMultiStream::PrivateObject::removeOperation(int index)
 }
 
 CloudPrepareMultiStream::CloudPrepareMultiStream(const QMap<QString, QVariant>& config, const QString& path,
-    unsigned long long size, const QString& temporaryFileTemplate, unsigned long long partSize, QObject* parent)
+                                                 unsigned long long size, const QString& temporaryFileTemplate,
+                                                 unsigned long long partSize, QObject* parent)
     : ICloudPrepareStream(config, path, size, temporaryFileTemplate, parent)
     , d_(std::make_unique<PrivateObject>())
     , partSize_(choosePartSize(size, partSize))

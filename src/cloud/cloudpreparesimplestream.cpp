@@ -13,7 +13,8 @@ struct CloudPrepareSimpleStream::PrivateObject
 };
 
 CloudPrepareSimpleStream::CloudPrepareSimpleStream(const QMap<QString, QVariant>& config, const QString& path,
-    unsigned long long size, const QString& temporaryFileTemplate, QObject* parent)
+                                                   unsigned long long size, const QString& temporaryFileTemplate,
+                                                   QObject* parent)
     : ICloudPrepareStream(config, path, size, temporaryFileTemplate, parent)
     , d_(std::make_unique<PrivateObject>())
 {

@@ -8,8 +8,8 @@
 
 namespace ZRV::Stream::Cloud {
 
-CloudSimpleStream::CloudSimpleStream(
-    const QMap<QString, QVariant>& config, const QString& path, unsigned long long size, QObject* parent)
+CloudSimpleStream::CloudSimpleStream(const QMap<QString, QVariant>& config, const QString& path,
+                                     unsigned long long size, QObject* parent)
     : ICloudStream(config, path, size, parent)
 {
 }
@@ -43,8 +43,8 @@ qint64 CloudSimpleStream::readData(char* data, qint64 maxSize)
     if (!api_ || wanted == 0)
         return 0;
     const QString container = config_[ZRV::Cloud::Config::ContainerName].toString();
-    const QByteArray bytes
-        = api_->downloadRange(container, path_, position_, wanted - 1, QMap<QString, QVariant>(), QUuid());
+    const QByteArray bytes =
+        api_->downloadRange(container, path_, position_, wanted - 1, QMap<QString, QVariant>(), QUuid());
     const qint64 count = qMin<qint64>(bytes.size(), qint64(wanted));
     std::memcpy(data, bytes.constData(), size_t(count));
     position_ += quint64(count);

@@ -34,8 +34,8 @@ public:
     // ends, empty when nothing could be read (the reason is logged). `options` and `requestId` (null for
     // none) are passed on to the storage; the stand-in providers ignore them.
     virtual QByteArray downloadRange(const QString& container, const QString& path, unsigned long long offset,
-        unsigned long long lastByteDistance, const QMap<QString, QVariant>& options, const QUuid& requestId)
-        = 0;
+                                     unsigned long long lastByteDistance, const QMap<QString, QVariant>& options,
+                                     const QUuid& requestId) = 0;
 
     // Blocks until the size in bytes of `path` in `container` is known and returns it; -1 when the
     // object does not exist or cannot be reached (the reason is logged).

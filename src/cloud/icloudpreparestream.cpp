@@ -5,16 +5,16 @@
 
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QTemporaryFile>
 #include <QThread>
 #include <QTimer>
-#include <QTemporaryFile>
 #include <chrono>
 #include <thread>
 
 namespace ZRV::Stream::Cloud {
 
 ICloudPrepareStream::ICloudPrepareStream(const QMap<QString, QVariant>& config, const QString& path,
-    unsigned long long size, const QString& temporaryFileTemplate, QObject* parent)
+                                         unsigned long long size, const QString& temporaryFileTemplate, QObject* parent)
     : ICloudStream(config, path, size, parent)
     , temporaryFileTemplate_(temporaryFileTemplate)
 {

@@ -4,8 +4,8 @@
 
 namespace ZRV::Stream {
 
-ICloudStream::ICloudStream(
-    const QMap<QString, QVariant>& config, const QString& path, unsigned long long size, QObject* parent)
+ICloudStream::ICloudStream(const QMap<QString, QVariant>& config, const QString& path, unsigned long long size,
+                           QObject* parent)
     : QIODevice(parent)
     , config_(config)
     , path_(path)

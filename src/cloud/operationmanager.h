@@ -26,12 +26,13 @@ public:
     // when the configuration names no known provider or the target is null. The target must stay
     // alive until the operation has finished or has been removed. A file target that is longer
     // than what was written (preallocated) is cut to the written length.
-    QSharedPointer<IOperation> download2Stream(
-        const QMap<QString, QVariant>& config, const QString& path, QIODevice* target);
+    QSharedPointer<IOperation> download2Stream(const QMap<QString, QVariant>& config, const QString& path,
+                                               QIODevice* target);
     // The same for the bytes `offset` through `offset + length`, both included (fewer where the
     // object ends).
     QSharedPointer<IOperation> downloadBlob2Stream(const QMap<QString, QVariant>& config, const QString& path,
-        unsigned long long offset, unsigned long long length, QIODevice* target);
+                                                   unsigned long long offset, unsigned long long length,
+                                                   QIODevice* target);
 
 private:
     OperationManager();

@@ -19,7 +19,8 @@ qint64 CompressionStream::readData(char* data, qint64 maxSize)
     try {
         return engine_->readData(data, maxSize);
     } catch (const Compression::Exception::Compressor& error) {
-        ZrvDebug("TXK").error() << "CompressionStream: compressor return stream error" << "message:" << error.message();
+        ZrvDebug("TXK").error() << "CompressionStream: compressor return stream error"
+                                << "message:" << error.message();
         return stopWithError(error.message());
     } catch (const std::exception& error) {
         ZrvDebug("TXK").error() << "CompressionStream: (de)compressor return stream error:" << error.what();

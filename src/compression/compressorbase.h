@@ -14,8 +14,7 @@ class CompressorBase
 {
 public:
     // The base keeps no source; each engine keeps what it needs.
-    CompressorBase(QSharedPointer<QIODevice> source, ZRV::Core::Compression::Algorithm algorithm,
-                   bool isCompressor);
+    CompressorBase(QSharedPointer<QIODevice> source, ZRV::Core::Compression::Algorithm algorithm, bool isCompressor);
     virtual ~CompressorBase();
 
     // Copies up to maxSize produced bytes into data and returns their count, 0 when nothing

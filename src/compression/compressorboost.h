@@ -16,8 +16,7 @@ class CompressorBoost : public CompressorBase
 {
 public:
     // Throws ZRV::Exception::InvalidData "Unsupported compression algorithm" for any algorithm but 1.
-    CompressorBoost(QSharedPointer<QIODevice> source, ZRV::Core::Compression::Algorithm algorithm,
-                    bool isCompressor);
+    CompressorBoost(QSharedPointer<QIODevice> source, ZRV::Core::Compression::Algorithm algorithm, bool isCompressor);
     ~CompressorBoost() override;
 
     qint64 readData(char* data, qint64 maxSize) override;

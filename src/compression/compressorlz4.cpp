@@ -108,8 +108,9 @@ bool CompressorLz4::compressNextBlock()
     const bool isCompressed = codedSize > 0 && codedSize < rawSize;
 
     char header[HeaderRoom];
-    char* headerEnd = writeInt(header, (isCompressed ? CompressedFlag : 0)
-                                           | (algorithm() == ZRV::Core::Compression::Lz4Flagged ? Algorithm4Flag : 0));
+    char* headerEnd = writeInt(header,
+                               (isCompressed ? CompressedFlag : 0)
+                                   | (algorithm() == ZRV::Core::Compression::Lz4Flagged ? Algorithm4Flag : 0));
     headerEnd = writeInt(headerEnd, quint64(rawSize));
     if (isCompressed)
         headerEnd = writeInt(headerEnd, quint64(codedSize));
@@ -135,8 +136,7 @@ qint64 CompressorLz4::decompressNextBlock(char* room, qint64 roomSize)
     const bool isCompressed = flags & CompressedFlag;
     quint64 codedSize = 0;
     if (isCompressed
-        && (!tryReadInt(*source_, codedSize) || codedSize == 0
-            || codedSize > quint64(LZ4_compressBound(int(rawSize)))))
+        && (!tryReadInt(*source_, codedSize) || codedSize == 0 || codedSize > quint64(LZ4_compressBound(int(rawSize)))))
         refuseBlock();
 
     char* target = qint64(rawSize) <= roomSize ? room : block(rawBlock_, qint64(rawSize));

@@ -26,8 +26,7 @@ public:
     static const qint32 BlockSize = 1048576;
 
     // The algorithm is not checked; anything but 4 writes unmarked headers.
-    CompressorLz4(QSharedPointer<QIODevice> source, ZRV::Core::Compression::Algorithm algorithm,
-                  bool isCompressor);
+    CompressorLz4(QSharedPointer<QIODevice> source, ZRV::Core::Compression::Algorithm algorithm, bool isCompressor);
     ~CompressorLz4() override;
 
     qint64 readData(char* data, qint64 maxSize) override;

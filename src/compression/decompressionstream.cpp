@@ -6,8 +6,8 @@
 
 namespace ZRV::Stream {
 
-DecompressionStream::DecompressionStream(QSharedPointer<QIODevice> source,
-                                         ZRV::Core::Compression::Algorithm algorithm, QObject* parent)
+DecompressionStream::DecompressionStream(QSharedPointer<QIODevice> source, ZRV::Core::Compression::Algorithm algorithm,
+                                         QObject* parent)
     : EngineStream(std::move(source), algorithm, false, parent)
 {
 }
@@ -19,8 +19,8 @@ qint64 DecompressionStream::readData(char* data, qint64 maxSize)
     try {
         return engine_->readData(data, maxSize);
     } catch (const Compression::Exception::Compressor& error) {
-        ZrvDebug("TXK").error() << "DecompressionStream: (de)compressor return stream error" << "message:"
-                                << error.message();
+        ZrvDebug("TXK").error() << "DecompressionStream: (de)compressor return stream error"
+                                << "message:" << error.message();
         return stopWithError(error.message());
     } catch (...) {
         ZrvDebug("TXK").error() << "DecompressionStream: (de)compressor return stream error";

@@ -8,8 +8,7 @@ namespace ZRV::Stream::Compression {
 
 using ZRV::Core::Compression::Algorithm;
 
-static CompressorBase* createEngine(const QSharedPointer<QIODevice>& source, Algorithm algorithm,
-                                    bool isCompressor)
+static CompressorBase* createEngine(const QSharedPointer<QIODevice>& source, Algorithm algorithm, bool isCompressor)
 {
     switch (algorithm) {
     case ZRV::Core::Compression::Gzip:
@@ -23,8 +22,7 @@ static CompressorBase* createEngine(const QSharedPointer<QIODevice>& source, Alg
     }
 }
 
-EngineStream::EngineStream(QSharedPointer<QIODevice> source, Algorithm algorithm, bool isCompressor,
-                           QObject* parent)
+EngineStream::EngineStream(QSharedPointer<QIODevice> source, Algorithm algorithm, bool isCompressor, QObject* parent)
     : IStreamRead(source, parent)
     , engine_(createEngine(source, algorithm, isCompressor))
     , algorithm_(algorithm)

@@ -14,10 +14,10 @@ class ZRVCORE_EXPORT ZrvDebug
 public:
     explicit ZrvDebug(const char* category);
 
-    QDebug debug() const;   // QtDebugMsg
-    QDebug infoH() const;   // QtInfoMsg
+    QDebug debug() const; // QtDebugMsg
+    QDebug infoH() const; // QtInfoMsg
     QDebug warning() const; // QtWarningMsg
-    QDebug error() const;   // QtCriticalMsg
+    QDebug error() const; // QtCriticalMsg
 
 private:
     const QLoggingCategory& category_;

@@ -35,7 +35,8 @@ QSharedPointer<UnpackageBase> openUnpackage(QSharedPointer<QIODevice> device,
     const bool whole = lead.size() == LeadSize;
     const bool version1 = whole && lead.startsWith(QByteArray(V1::Header::Signature, V1::Header::SignatureSize))
         && qFromLittleEndian<qint32>(lead.constData() + VersionOffset) == 1;
-    const bool encrypted = whole && (qFromLittleEndian<qint32>(lead.constData() + FlagsOffset) & V1::Header::DataEncrypted);
+    const bool encrypted =
+        whole && (qFromLittleEndian<qint32>(lead.constData() + FlagsOffset) & V1::Header::DataEncrypted);
 
     // The bytes looked at go back in front of the rest; whatever is no version 1 container is
     // left to the version 2 reader, whose error names what is wrong.

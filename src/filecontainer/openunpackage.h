@@ -16,7 +16,8 @@ namespace ZRV::Stream::FileContainer {
 // `password` is called, once, only when the header announces encryption. Read the unpackage to
 // its end, then ask validate().
 ZRVSTREAMS_EXPORT QSharedPointer<UnpackageBase> openUnpackage(QSharedPointer<QIODevice> device,
-                                            const std::function<QByteArray()>& password);
-ZRVSTREAMS_EXPORT QSharedPointer<UnpackageBase> openUnpackage(QSharedPointer<QIODevice> device, const QByteArray& password);
+                                                              const std::function<QByteArray()>& password);
+ZRVSTREAMS_EXPORT QSharedPointer<UnpackageBase> openUnpackage(QSharedPointer<QIODevice> device,
+                                                              const QByteArray& password);
 
 } // namespace ZRV::Stream::FileContainer

@@ -29,8 +29,8 @@ protected:
     struct Encryption
     {
         QSharedPointer<QIODevice> stage; // yields the encrypted payload; null when a stage failed
-        QByteArray prefix;               // the bytes between header and payload
-        QByteArray iv;                   // the payload IV
+        QByteArray prefix; // the bytes between header and payload
+        QByteArray iv; // the payload IV
     };
 
     qint64 readData(char* data, qint64 maxSize) override;

@@ -28,8 +28,8 @@ qint64 RecordedSizeStream::readData(char* data, qint64 maxSize)
     }
     delivered_ += count;
     if (delivered_ > recordedSize_)
-        return fail(tr("The data to pack grew beyond the %1 bytes recorded in the container header")
-                        .arg(recordedSize_));
+        return fail(
+            tr("The data to pack grew beyond the %1 bytes recorded in the container header").arg(recordedSize_));
     if (count == 0 && delivered_ < recordedSize_ && IStream::atEnd())
         return fail(tr("The data to pack ended after %1 of the %2 bytes recorded in the container header")
                         .arg(delivered_)

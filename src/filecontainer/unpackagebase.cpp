@@ -44,7 +44,7 @@ bool UnpackageBase::validate() const
 qint64 UnpackageBase::readData(char* data, qint64 maxSize)
 {
     QIODevice& stage = decompression_ ? static_cast<QIODevice&>(*decompression_)
-                       : decryption_  ? static_cast<QIODevice&>(*decryption_)
+        : decryption_                 ? static_cast<QIODevice&>(*decryption_)
                                       : *input_;
     const qint64 count = readStage(stage, data, maxSize);
     delivered_ += quint64(count);

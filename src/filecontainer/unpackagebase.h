@@ -46,9 +46,9 @@ protected:
     // What a version's decryption builds over the payload.
     struct Decryption
     {
-        QSharedPointer<DecryptionStream> stage;    // yields the decrypted payload; null when a stage failed
-        QSharedPointer<Hmacing::OutStream> check;  // the trailer check beneath it, where the version has one
-        quint32 prefixSize = 0;                    // bytes read between header and payload
+        QSharedPointer<DecryptionStream> stage; // yields the decrypted payload; null when a stage failed
+        QSharedPointer<Hmacing::OutStream> check; // the trailer check beneath it, where the version has one
+        quint32 prefixSize = 0; // bytes read between header and payload
     };
 
     qint64 readData(char* data, qint64 maxSize) override;

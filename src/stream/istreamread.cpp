@@ -18,8 +18,7 @@ bool IStreamRead::open(OpenMode mode)
 
 qint64 IStreamRead::writeData(const char*, qint64)
 {
-    Exception::UnsupportedOperation::refuse(
-        "virtual qint64 ZRV::Stream::IStreamRead::writeData(const char *, qint64)");
+    Exception::UnsupportedOperation::refuse("virtual qint64 ZRV::Stream::IStreamRead::writeData(const char *, qint64)");
 }
 
 } // namespace ZRV::Stream

@@ -2,8 +2,7 @@
 
 namespace ZRV::Stream {
 
-RangeStream::RangeStream(QSharedPointer<QIODevice> source, const Extensions::Range<long long>& range,
-                         QObject* parent)
+RangeStream::RangeStream(QSharedPointer<QIODevice> source, const Extensions::Range<long long>& range, QObject* parent)
     : IStreamRead(std::move(source), parent)
     , range_(range)
 {

@@ -14,8 +14,7 @@ class ZRVSTREAMS_EXPORT RangeStream : public IStreamRead
     Q_OBJECT
 
 public:
-    RangeStream(QSharedPointer<QIODevice> source, const Extensions::Range<long long>& range,
-                QObject* parent = nullptr);
+    RangeStream(QSharedPointer<QIODevice> source, const Extensions::Range<long long>& range, QObject* parent = nullptr);
 
     bool isSequential() const override;
     // Moves the source to the lower bound and starts again at position 0. Over a sequential

@@ -12,8 +12,7 @@ inline qint64 readAheadByteCount(const QIODevice& device, qint64 producedPositio
 {
     // Qt tracks the caller's position only for random-access devices; for sequential ones
     // everything still available is buffered.
-    return device.isSequential() ? device.QIODevice::bytesAvailable()
-                                 : producedPosition - device.QIODevice::pos();
+    return device.isSequential() ? device.QIODevice::bytesAvailable() : producedPosition - device.QIODevice::pos();
 }
 
 } // namespace ZRV::Stream

@@ -6,8 +6,9 @@
 namespace ZRV::Stream {
 
 // The next `size` bytes of its source, from where the source stands when the stream is opened.
-// pos() and atEnd() speak for the caller (bytes that Qt holds back after peek are not read yet). readData passes the source's result on (-1 on a failed read); atEnd() is true once the
-// caller has read `size` bytes, or the source ended before that.
+// pos() and atEnd() speak for the caller (bytes that Qt holds back after peek are not read yet). readData passes the
+// source's result on (-1 on a failed read); atEnd() is true once the caller has read `size` bytes, or the source ended
+// before that.
 class ZRVSTREAMS_EXPORT ReadFixedSizeStream : public IStreamRead
 {
     Q_OBJECT

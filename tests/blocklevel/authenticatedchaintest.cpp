@@ -30,12 +30,12 @@ namespace HeaderField {
 constexpr int Version = 10;
 constexpr int Revision = 14;
 constexpr int Length = 18;
-}
+} // namespace HeaderField
 
 namespace RecordField {
 constexpr int Revision = 16;
 constexpr int Used = 20;
-}
+} // namespace RecordField
 
 RepositoryKeys repositoryKeys(const QByteArray& id = QByteArray(16, 'r'))
 {
@@ -141,8 +141,9 @@ TEST(AuthenticatedChain, mapFollowsTheDocumentedLayout)
 
     const QByteArray records = map.mid(HeaderSize, blocks * RecordSize);
     const QByteArray revisionOne = QByteArray::fromHex("01000000");
-    EXPECT_EQ(map.right(32), hmac(hmac(masterKey, QByteArray("zrv map mac") + '\x01'),
-                                  keys.repositoryId + revisionOne + records + map.left(HeaderSize)));
+    EXPECT_EQ(map.right(32),
+              hmac(hmac(masterKey, QByteArray("zrv map mac") + '\x01'),
+                   keys.repositoryId + revisionOne + records + map.left(HeaderSize)));
     const QByteArray hashKey = hmac(masterKey, QByteArray("zrv block hash") + '\x01');
     for (int i = 0; i < blocks; ++i)
         EXPECT_EQ(map.mid(recordOffset(i), 16), hmac(hashKey, Second.mid(i * int(BlockSize), int(BlockSize))).left(16))
@@ -162,7 +163,8 @@ TEST(AuthenticatedChain, restoresEveryRevisionAndStoresOnlyChangedBlocks)
         // Only block 1 changed: the other records still name revision 0.
         for (int i = 0; i < 5; ++i)
             EXPECT_EQ(qFromLittleEndian<quint32>(chain.maps[1].constData() + recordOffset(i) + RecordField::Revision),
-                      i == 1 ? 1u : 0u) << "record " << i;
+                      i == 1 ? 1u : 0u)
+                << "record " << i;
     }
 }
 
@@ -184,7 +186,12 @@ TEST(AuthenticatedChain, refusesEveryRearrangedMap)
     const qint64 length = qFromLittleEndian<quint64>(map.constData() + HeaderField::Length);
 
     const QString refused = "Map fails its authentication";
-    struct Attack { const char* name; QByteArray map; QString refusal; };
+    struct Attack
+    {
+        const char* name;
+        QByteArray map;
+        QString refusal;
+    };
     const QList<Attack> attacks = {
         {"swappedRecords", swapped, refused},
         {"copiedRecord", QByteArray(map).replace(recordOffset(0), RecordSize, record1), refused},
@@ -216,16 +223,24 @@ TEST(AuthenticatedChain, refusesEveryRearrangedMap)
 TEST(AuthenticatedChain, refusesMovedStoredBlocks)
 {
     // Without compression every whole block is stored in the same number of bytes.
-    const BackupChain chain = BackupChain::take({First, Second}, BlockSize, Compression::None, Encryption::Aes256,
-                                                repositoryKeys());
+    const BackupChain chain =
+        BackupChain::take({First, Second}, BlockSize, Compression::None, Encryption::Aes256, repositoryKeys());
     const int stored = 16 + int(BlockSize) + 16 + 32;
     QByteArray swapped = chain.data[0];
     swapped.replace(0, stored, chain.data[0].mid(stored, stored)).replace(stored, stored, chain.data[0].left(stored));
-    struct Attack { const char* name; unsigned int revision; QList<QByteArray> data; QString refusal; };
+    struct Attack
+    {
+        const char* name;
+        unsigned int revision;
+        QList<QByteArray> data;
+        QString refusal;
+    };
     const QList<Attack> attacks = {
         {"swappedStoredBlocks", 0, {swapped}, "Block 0 does not match its hash"},
         {"revisionZeroDataAsRevisionOne", 1, {chain.data[0], chain.data[0]}, "Block 1 does not match its hash"},
-        {"revisionOneDataCutShort", 1, {chain.data[0], chain.data[1].chopped(1)},
+        {"revisionOneDataCutShort",
+         1,
+         {chain.data[0], chain.data[1].chopped(1)},
          "Data of revision 1 ends inside block 1"},
     };
     for (const Attack& attack : attacks) {

@@ -56,8 +56,8 @@ TEST_P(Chain, fullThenIncrementalsRestoreEveryRevision)
 
     QByteArray first = sourceBytes(8 * b + 20, 1);
     QByteArray second = first + sourceBytes(2 * b + 30, 2); // grown: last block filled, two more
-    second[b + 5] = '!';                                    // changed
-    QByteArray third = second.left(5 * b + 7);              // shrunk
+    second[b + 5] = '!'; // changed
+    QByteArray third = second.left(5 * b + 7); // shrunk
     third[0] = '?';
     const QSet<int> firstUnused = ibb ? QSet<int>{2, 5} : QSet<int>();
     const QSet<int> secondUnused = ibb ? QSet<int>{5, 6} : QSet<int>();
@@ -70,7 +70,7 @@ TEST_P(Chain, fullThenIncrementalsRestoreEveryRevision)
     EXPECT_EQ(chain[2].number, 3u);
     EXPECT_EQ(storedBlocks(chain[0]), 9 - firstUnused.size());
     EXPECT_EQ(storedBlocks(chain[1]), ibb ? 5 : 4); // block 1, the grown tail, and block 2 back in use
-    EXPECT_EQ(storedBlocks(chain[2]), 2);           // block 0 and the new short last block
+    EXPECT_EQ(storedBlocks(chain[2]), 2); // block 0 and the new short last block
 
     const QList<QByteArray> expected = {zeroed(first, firstUnused, b), zeroed(second, secondUnused, b), third};
     for (int i = 0; i < chain.size(); ++i) {
@@ -100,13 +100,15 @@ TEST(ChainPassword, wrongPasswordStartsAnewAndCannotRestore)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    AllSettings, Chain,
-    testing::Combine(testing::Values(Variant::Ibb, Variant::File),
-                     testing::Values(Compression::None, Compression::Gzip, Compression::Lz4),
-                     testing::Values(Encryption::NoEncryption, Encryption::Aes128, Encryption::Aes192,
-                                     Encryption::Aes256)),
-    [](const testing::TestParamInfo<ChainCase>& info) {
-        return QString("%1_compression%2_encryption%3").arg(std::get<0>(info.param) == Variant::Ibb ? "Ibb" : "File")
-            .arg(std::get<1>(info.param)).arg(std::get<2>(info.param)).toStdString();
-    });
+INSTANTIATE_TEST_SUITE_P(AllSettings, Chain,
+                         testing::Combine(testing::Values(Variant::Ibb, Variant::File),
+                                          testing::Values(Compression::None, Compression::Gzip, Compression::Lz4),
+                                          testing::Values(Encryption::NoEncryption, Encryption::Aes128,
+                                                          Encryption::Aes192, Encryption::Aes256)),
+                         [](const testing::TestParamInfo<ChainCase>& info) {
+                             return QString("%1_compression%2_encryption%3")
+                                 .arg(std::get<0>(info.param) == Variant::Ibb ? "Ibb" : "File")
+                                 .arg(std::get<1>(info.param))
+                                 .arg(std::get<2>(info.param))
+                                 .toStdString();
+                         });

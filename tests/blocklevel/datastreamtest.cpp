@@ -53,7 +53,13 @@ TEST(DataStream, refusesWhatTheMapCannotRecord)
 TEST(DataStream, decidesBetweenIncrementalAndFull)
 {
     // blockSize: the previous map's 32 once the run took over its header.
-    struct Case { Settings previous, next; bool full; unsigned int blockSize; const char* line; };
+    struct Case
+    {
+        Settings previous, next;
+        bool full;
+        unsigned int blockSize;
+        const char* line;
+    };
     const Settings plain;
     const Settings aes256{Variant::File, Compression::None, Encryption::Aes256};
     const QList<Case> cases = {
@@ -62,9 +68,15 @@ TEST(DataStream, decidesBetweenIncrementalAndFull)
         {plain, {Variant::File, Compression::Lz4}, true, 64, "BL modification is changed, do full.."},
         {plain, aes256, true, 64, "Encryption algorithm is changed! do FULL!"},
         {aes256, plain, true, 64, "Encryption algorithm is changed! do FULL!"},
-        {aes256, {Variant::File, Compression::None, Encryption::Aes128}, true, 64,
+        {aes256,
+         {Variant::File, Compression::None, Encryption::Aes128},
+         true,
+         64,
          "Encryption algorithm is changed! do FULL!"},
-        {aes256, {Variant::File, Compression::None, Encryption::Aes256, "wrong"}, true, 32,
+        {aes256,
+         {Variant::File, Compression::None, Encryption::Aes256, "wrong"},
+         true,
+         32,
          "Init new encryption, and do full"},
     };
     for (const Case& c : cases) {
@@ -96,8 +108,8 @@ TEST(DataStream, storedBlockIsIvCiphertextAndTag)
     EXPECT_EQ(stored.size(), 16 + 48 + 32);
     const QByteArray integrityKey =
         QCryptographicHash::hash(masterKeyOf(*sealed.outMap->header(), "secret"), QCryptographicHash::Sha256);
-    EXPECT_EQ(stored.right(32), QMessageAuthenticationCode::hash(stored.chopped(32), integrityKey,
-                                                                 QCryptographicHash::Sha256));
+    EXPECT_EQ(stored.right(32),
+              QMessageAuthenticationCode::hash(stored.chopped(32), integrityKey, QCryptographicHash::Sha256));
 }
 
 TEST(DataStream, plainBlocksAreStoredBackToBackWhateverTheSourceReads)
@@ -114,7 +126,12 @@ TEST(DataStream, plainBlocksAreStoredBackToBackWhateverTheSourceReads)
 
         // Three bytes per read, or reads that come back empty before the end (a pipe, a socket),
         // give the same blocks; a failing read ends the run with its error.
-        struct Case { const char* name; qint64 failAt; bool stalling; };
+        struct Case
+        {
+            const char* name;
+            qint64 failAt;
+            bool stalling;
+        };
         for (const Case& c : {Case{"trickle", -1, false}, Case{"stalling", -1, true}, Case{"failing", 200, false}}) {
             SCOPED_TRACE(c.name);
             const auto trickle = QSharedPointer<TrickleDevice>::create(source, 3, c.failAt);
@@ -143,7 +160,13 @@ TEST(DataStream, sourceEndingBeforeItsAnnouncedSizeFailsTheRun)
     const QByteArray source(300, 's');
     for (Variant variant : {Variant::Ibb, Variant::File}) {
         const Settings settings{variant, Compression::None, Encryption::NoEncryption, "", 64};
-        struct Case { const char* name; QSharedPointer<QIODevice> source; qint64 announced; qint64 delivered; };
+        struct Case
+        {
+            const char* name;
+            QSharedPointer<QIODevice> source;
+            qint64 announced;
+            qint64 delivered;
+        };
         const auto shrinking = bufferWith(source);
         const QList<Case> cases = {
             {"fileCutAfterOpen", shrinking, -1, 128},
@@ -166,11 +189,12 @@ TEST(DataStream, sourceEndingBeforeItsAnnouncedSizeFailsTheRun)
                 failure = error.message();
             }
             const qint64 told = c.announced >= 0 ? c.announced : source.size();
-            EXPECT_EQ(failure, c.delivered < 0 ? QString()
-                                               : QString("Error on read source data: the source ended after %1 of its "
-                                                         "%2 bytes: it shrank during the run")
-                                                     .arg(c.delivered)
-                                                     .arg(told));
+            EXPECT_EQ(failure,
+                      c.delivered < 0 ? QString()
+                                      : QString("Error on read source data: the source ended after %1 of its "
+                                                "%2 bytes: it shrank during the run")
+                                            .arg(c.delivered)
+                                            .arg(told));
         }
     }
 }

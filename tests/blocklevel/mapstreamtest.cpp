@@ -73,7 +73,13 @@ TEST(MapStream, writesTheBareHeaderAndRefusesHeadersItCannotWrite)
         EXPECT_EQ(map.pos(), 542);
         map.header()->setKeyPadding(QByteArray(252, 'k')); // not stored without encryption
     }
-    const QByteArray fields = QByteArray::fromHex("04" "00" "00" "00" "07000000" "0000000000000000" "00000200");
+    const QByteArray fields = QByteArray::fromHex("04"
+                                                  "00"
+                                                  "00"
+                                                  "00"
+                                                  "07000000"
+                                                  "0000000000000000"
+                                                  "00000200");
     EXPECT_EQ(buffer->data(), "QVN_BITMAP" + fields + QByteArray(256 + 1 + 255, '\0'));
 
     MapStream map(buffer, 0, nullptr);
@@ -95,9 +101,11 @@ TEST(MapStream, writesTheBareHeaderAndRefusesHeadersItCannotWrite)
 
 TEST(MapHeader, encryptionCodeAndKeyPaddingRoundTrip)
 {
-    const QList<std::tuple<Encryption::Algorithm, char, bool>> ciphers = {
-        {Encryption::Aes128, 1, false}, {Encryption::Aes192, 2, false}, {Encryption::Aes256, 3, true},
-        {Encryption::NoEncryption, 0, true}, {Encryption::Des3, 0, true}};
+    const QList<std::tuple<Encryption::Algorithm, char, bool>> ciphers = {{Encryption::Aes128, 1, false},
+                                                                          {Encryption::Aes192, 2, false},
+                                                                          {Encryption::Aes256, 3, true},
+                                                                          {Encryption::NoEncryption, 0, true},
+                                                                          {Encryption::Des3, 0, true}};
     for (const auto& cipher : ciphers) {
         Header header;
         header.setEncryptionAlgorithm(std::get<0>(cipher));

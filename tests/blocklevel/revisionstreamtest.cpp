@@ -42,7 +42,8 @@ TEST(RevisionStream, smallReadsAreServedFromPendingBytesAndResetStartsAgain)
 
 TEST(RevisionStream, damagedStoredBlockIsNeverRestored)
 {
-    const QList<Settings> runs = {{Variant::File, Compression::None}, {Variant::File, Compression::Gzip},
+    const QList<Settings> runs = {{Variant::File, Compression::None},
+                                  {Variant::File, Compression::Gzip},
                                   {Variant::File, Compression::Lz4},
                                   {Variant::File, Compression::None, Encryption::Aes128}};
     for (const Settings& settings : runs) {
@@ -56,8 +57,9 @@ TEST(RevisionStream, damagedStoredBlockIsNeverRestored)
             EXPECT_EQ(restore(chain, chain[0], "secret", sequential, &failure), QByteArray());
             EXPECT_FALSE(failure.isEmpty());
             if (settings.compression == Compression::None) {
-                EXPECT_EQ(failure, settings.encryption == Encryption::NoEncryption ? "Block 1 does not match its hash"
-                                                                                    : "Error validate block hmac");
+                EXPECT_EQ(failure,
+                          settings.encryption == Encryption::NoEncryption ? "Block 1 does not match its hash"
+                                                                          : "Error validate block hmac");
             }
         }
     }
@@ -90,7 +92,8 @@ TEST(DifferentialFileFromTemporaryRevisionStream, unusedRecordLengthCountsZeros)
     const Revision revision = backup({Variant::Ibb}, Source, nullptr, {1, 2});
     const QByteArray zeroed = QByteArray(64, 'a') + QByteArray(94, '\0'); // the last block cut at the length
     EXPECT_EQ(restore({revision}, revision, "secret"), zeroed);
-    const QList<QPair<quint32, QString>> cases = {{0, QString()}, {64, QString()},
+    const QList<QPair<quint32, QString>> cases = {{0, QString()},
+                                                  {64, QString()},
                                                   {10, "Unused block 1 has length 10 instead of 64"},
                                                   {65, "Unused block 1 has length 65 instead of 64"}};
     for (const auto& length : cases) {

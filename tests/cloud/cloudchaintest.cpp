@@ -43,7 +43,7 @@ QByteArray readInSmallRequests(QIODevice& device)
 QByteArray packed(const QByteArray& data)
 {
     FileContainer::V2::Package package(bufferWith(data), quint64(data.size()), Encryption::Aes256, Password, true,
-        nullptr);
+                                       nullptr);
     EXPECT_TRUE(package.open(QIODevice::ReadOnly)) << package.errorString().toStdString();
     return readInSmallRequests(package);
 }
@@ -73,8 +73,8 @@ TEST_P(CloudChains, restoresBlockLevelRevisions)
     const QByteArray first = sampleBytes(40 * BlockSize + 123);
     QByteArray second = first + sampleBytes(2 * BlockSize);
     second.replace(5 * BlockSize + 7, 3, "new");
-    const BackupChain chain = BackupChain::take({first, second}, BlockSize, Compression::Lz4, Encryption::Aes128,
-                                                Password);
+    const BackupChain chain =
+        BackupChain::take({first, second}, BlockSize, Compression::Lz4, Encryption::Aes128, Password);
     ASSERT_EQ(chain.maps.size(), 2);
     ASSERT_LT(chain.data[1].size(), chain.data[0].size() / 4) << "the second revision stores the changes only";
     for (int revision = 0; revision < 2; ++revision)
@@ -85,8 +85,8 @@ TEST_P(CloudChains, restoresBlockLevelRevisions)
     for (unsigned int restored = 0; restored < 2; ++restored) {
         QMap<unsigned int, QSharedPointer<QIODevice>> sources;
         for (unsigned int revision = 0; revision <= restored; ++revision) {
-            const QSharedPointer<QIODevice> source
-                = make(config(), QString("revision-%1").arg(revision), chain.data[int(revision)].size());
+            const QSharedPointer<QIODevice> source =
+                make(config(), QString("revision-%1").arg(revision), chain.data[int(revision)].size());
             ASSERT_TRUE(openReady(*source));
             sources.insert(revision, source);
         }
@@ -99,6 +99,6 @@ TEST_P(CloudChains, restoresBlockLevelRevisions)
 }
 
 INSTANTIATE_TEST_SUITE_P(Providers, CloudChains,
-    ::testing::Combine(::testing::Values(Kind::Simple, Kind::PrepareSimple, Kind::PrepareMulti),
-        ::testing::Values(Transport::Local, Transport::Http, Transport::S3)),
-    kindName);
+                         ::testing::Combine(::testing::Values(Kind::Simple, Kind::PrepareSimple, Kind::PrepareMulti),
+                                            ::testing::Values(Transport::Local, Transport::Http, Transport::S3)),
+                         kindName);

@@ -33,7 +33,10 @@ struct Download
         operation->start();
         return true;
     }
-    bool waitFinished() { return waitFor([this] { return finishedCount > 0; }); }
+    bool waitFinished()
+    {
+        return waitFor([this] { return finishedCount > 0; });
+    }
 };
 
 const qint64 ObjectSize = 300000;
@@ -53,8 +56,11 @@ qint64 objectSize(const CloudConfig& config, const QString& path, QStringList* l
 TEST(CloudFactory, makesApiObjectsAndOperationsOnlyForKnownProviders)
 {
     QBuffer target;
-    const struct { const char* type; bool known; } rows[] = {
-        {"local", true}, {"http", true}, {"s3", true}, {"ftp", false}, {"", false}}; // "": no type at all
+    const struct
+    {
+        const char* type;
+        bool known;
+    } rows[] = {{"local", true}, {"http", true}, {"s3", true}, {"ftp", false}, {"", false}}; // "": no type at all
     for (const auto& row : rows) {
         CloudConfig config{{Config::ContainerName, "/tmp"}};
         if (*row.type)
@@ -81,7 +87,13 @@ TEST_P(CloudLibrary, downloadsWholeObjectsAndRanges)
 {
     const QByteArray object = putRandom("object", ObjectSize);
     put("empty", QByteArray());
-    const struct { const char* path; quint64 offset; qint64 length; QByteArray expected; } rows[] = {
+    const struct
+    {
+        const char* path;
+        quint64 offset;
+        qint64 length;
+        QByteArray expected;
+    } rows[] = {
         {"object", 0, -1, object},
         {"object", 1000, 99, object.mid(1000, 100)},
         {"object", ObjectSize - 10, 99, object.right(10)},
@@ -128,8 +140,11 @@ TEST_P(CloudLibrary, looksUpObjectSizes)
     putRandom("object", ObjectSize);
     put("empty", QByteArray());
     QDir(store_.path()).mkdir("folder");
-    const struct { const char* path; qint64 size; } rows[] = {
-        {"object", ObjectSize}, {"empty", 0}, {"missing", -1}, {"folder", -1}};
+    const struct
+    {
+        const char* path;
+        qint64 size;
+    } rows[] = {{"object", ObjectSize}, {"empty", 0}, {"missing", -1}, {"folder", -1}};
     for (const auto& row : rows) {
         QStringList logged;
         EXPECT_EQ(objectSize(config(), row.path, &logged), row.size) << row.path;
@@ -138,7 +153,7 @@ TEST_P(CloudLibrary, looksUpObjectSizes)
 }
 
 INSTANTIATE_TEST_SUITE_P(Providers, CloudLibrary, ::testing::Values(Transport::Local, Transport::Http, Transport::S3),
-    transportParamName);
+                         transportParamName);
 
 TEST_F(HttpTest, failedTransfersAndSizeLookupsSayWhy)
 {
@@ -146,9 +161,14 @@ TEST_F(HttpTest, failedTransfersAndSizeLookupsSayWhy)
     closed.listen(QHostAddress::LocalHost);
     const QString refused = QStringLiteral("http://127.0.0.1:%1").arg(closed.serverPort());
     closed.close();
-    const struct { CloudConfig config; const char* reason; } rows[] = {
-        {cloudConfig("local", store_.path()), "cannot open object"}, {config(), "HTTP status 404 Not Found"},
-        {cloudConfig("http", nginx_->url("/broken")), "HTTP status 500"}, {cloudConfig("http", refused), "refused"}};
+    const struct
+    {
+        CloudConfig config;
+        const char* reason;
+    } rows[] = {{cloudConfig("local", store_.path()), "cannot open object"},
+                {config(), "HTTP status 404 Not Found"},
+                {cloudConfig("http", nginx_->url("/broken")), "HTTP status 500"},
+                {cloudConfig("http", refused), "refused"}};
     for (const auto& row : rows) {
         Download download;
         ASSERT_TRUE(download.start(row.config, "missing"));
@@ -189,5 +209,6 @@ TEST_F(HttpTest, onlyNetworkSilenceCountsAsInactivity)
     ASSERT_TRUE(stalled.start(quiet, "object"));
     ASSERT_TRUE(stalled.waitFinished());
     EXPECT_TRUE(stalled.operation->isError());
-    EXPECT_TRUE(stalled.operation->errorMessage().contains("no data from")) << stalled.operation->errorMessage().toStdString();
+    EXPECT_TRUE(stalled.operation->errorMessage().contains("no data from"))
+        << stalled.operation->errorMessage().toStdString();
 }

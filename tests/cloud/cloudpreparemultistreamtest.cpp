@@ -14,13 +14,16 @@ const quint64 MiB = 1 << 20;
 
 TEST(CloudPrepareMultiStream, choosesThePartSize)
 {
-    const struct { quint64 size, partSize; int threads; quint64 chosen; bool warns; } rows[] = {
-        {25 * MiB, 10 * MiB, 4, 10 * MiB, false},
-        {25 * MiB, 1 * MiB, 4, 10 * MiB, true},
-        {100 * MiB, 0, 4, 25 * MiB, false},
-        {104857601, 0, 4, 34952533, false},
-        {40 * MiB - 1, 0, 4, 10 * MiB, false},
-        {30 * MiB + 1, 0, 2, 30 * MiB + 1, false},
+    const struct
+    {
+        quint64 size, partSize;
+        int threads;
+        quint64 chosen;
+        bool warns;
+    } rows[] = {
+        {25 * MiB, 10 * MiB, 4, 10 * MiB, false}, {25 * MiB, 1 * MiB, 4, 10 * MiB, true},
+        {100 * MiB, 0, 4, 25 * MiB, false},       {104857601, 0, 4, 34952533, false},
+        {40 * MiB - 1, 0, 4, 10 * MiB, false},    {30 * MiB + 1, 0, 2, 30 * MiB + 1, false},
     };
     QTemporaryDir store;
     for (const auto& row : rows) {
@@ -70,8 +73,8 @@ TEST_F(HttpTest, multiStreamRetriesOnlyTheFailedPart)
     waitFor([&] { return nginx_->rangesRequested("/flaky/object").size() >= 4; });
     QStringList ranges = nginx_->rangesRequested("/flaky/object");
     EXPECT_EQ(ranges,
-        QStringList({"bytes=0-10485759", "bytes=10485760-20971519", "bytes=20971520-26214400",
-            "bytes=20971520-26214400"}));
+              QStringList({"bytes=0-10485759", "bytes=10485760-20971519", "bytes=20971520-26214400",
+                           "bytes=20971520-26214400"}));
     OperationManager::instance().setThreadCount(4);
 }
 
@@ -107,4 +110,4 @@ TEST_P(MultiStream, objectShorterThanStatedFailsWhereAPartFileEnds)
 }
 
 INSTANTIATE_TEST_SUITE_P(Providers, MultiStream, ::testing::Values(Transport::Local, Transport::Http, Transport::S3),
-    transportParamName);
+                         transportParamName);

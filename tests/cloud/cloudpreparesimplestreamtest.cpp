@@ -78,11 +78,14 @@ TEST_P(PrepareSimple, waitForReadyReadInTheStreamsOwnThreadEndsOnReadinessAndOnF
 }
 
 INSTANTIATE_TEST_SUITE_P(Providers, PrepareSimple, ::testing::Values(Transport::Local, Transport::Http, Transport::S3),
-    transportParamName);
+                         transportParamName);
 
 TEST(SubtractFromTimeout, leavesNoLimitAndNeverGoesBelowZero)
 {
-    const struct { int timeout, elapsed, left; } rows[] = {{-1, 500, -1}, {300, 500, 0}, {800, 500, 300}, {0, 0, 0}};
+    const struct
+    {
+        int timeout, elapsed, left;
+    } rows[] = {{-1, 500, -1}, {300, 500, 0}, {800, 500, 300}, {0, 0, 0}};
     for (const auto& row : rows)
         EXPECT_EQ(subtractFromTimeout(row.timeout, row.elapsed), row.left) << row.timeout << " " << row.elapsed;
 }

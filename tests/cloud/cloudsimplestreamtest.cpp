@@ -16,10 +16,10 @@ public:
     using CloudSimpleStream::writeData;
 };
 
-const char* const OpenRefusal
-    = "virtual bool ZRV::Stream::ICloudStream::open(QIODevice::OpenMode) stream don't support this operation";
-const char* const WriteRefusal
-    = "virtual qint64 ZRV::Stream::ICloudStream::writeData(const char *, qint64) stream don't support this operation";
+const char* const OpenRefusal =
+    "virtual bool ZRV::Stream::ICloudStream::open(QIODevice::OpenMode) stream don't support this operation";
+const char* const WriteRefusal =
+    "virtual qint64 ZRV::Stream::ICloudStream::writeData(const char *, qint64) stream don't support this operation";
 
 } // namespace
 
@@ -27,7 +27,7 @@ TEST(CloudSimpleStream, refusesWritingModesAndWritesAndOpensOnlyOnce)
 {
     QTemporaryDir store;
     for (const QIODevice::OpenMode mode :
-        {QIODevice::ReadOnly | QIODevice::Unbuffered, QIODevice::OpenMode(QIODevice::ReadWrite)}) {
+         {QIODevice::ReadOnly | QIODevice::Unbuffered, QIODevice::OpenMode(QIODevice::ReadWrite)}) {
         WritableSimpleStream stream(cloudConfig("local", store.path()), "object", 10, nullptr);
         LogCapture log;
         EXPECT_THROW(stream.open(mode), UnsupportedOperation);
@@ -47,8 +47,9 @@ TEST(CloudSimpleStream, logsAConfigurationWithoutProviderButNoSecret)
     EXPECT_EQ(log.lines()[0].type, QtCriticalMsg);
     EXPECT_EQ(log.lines()[0].text, "on create cloud api object for CloudSimpleStream");
     EXPECT_EQ(log.lines()[1].type, QtDebugMsg);
-    EXPECT_EQ(log.lines()[1].text.toStdString(), "cloud config: QMap((\"CloudType\", QVariant(QString, \"ftp\"))"
-                                                 "(\"SecretAccessKey\", QVariant(QString, \"(hidden)\")))");
+    EXPECT_EQ(log.lines()[1].text.toStdString(),
+              "cloud config: QMap((\"CloudType\", QVariant(QString, \"ftp\"))"
+              "(\"SecretAccessKey\", QVariant(QString, \"(hidden)\")))");
 }
 
 TEST(CloudSimpleStream, seeksUpToTheSizeAndStaysOpenOnClose)

@@ -51,9 +51,9 @@ TEST_P(StreamKinds, servesASeekingConsumer)
 }
 
 INSTANTIATE_TEST_SUITE_P(Providers, StreamKinds,
-    ::testing::Combine(::testing::Values(Kind::Simple, Kind::PrepareSimple, Kind::PrepareMulti),
-        ::testing::Values(Transport::Local, Transport::Http, Transport::S3)),
-    kindName);
+                         ::testing::Combine(::testing::Values(Kind::Simple, Kind::PrepareSimple, Kind::PrepareMulti),
+                                            ::testing::Values(Transport::Local, Transport::Http, Transport::S3)),
+                         kindName);
 
 using PrepareKinds = StreamKinds;
 
@@ -70,6 +70,6 @@ TEST_P(PrepareKinds, destroyedMidDownloadLeavesNothingBehind)
 }
 
 INSTANTIATE_TEST_SUITE_P(Providers, PrepareKinds,
-    ::testing::Combine(::testing::Values(Kind::PrepareSimple, Kind::PrepareMulti),
-        ::testing::Values(Transport::Local, Transport::Http)),
-    kindName);
+                         ::testing::Combine(::testing::Values(Kind::PrepareSimple, Kind::PrepareMulti),
+                                            ::testing::Values(Transport::Local, Transport::Http)),
+                         kindName);

@@ -1,10 +1,10 @@
 #include "cloudtestsupport.h"
 
+#include "cloud/cloudapi.h"
+#include "cloud/cloudfactory.h"
 #include "cloud/cloudpreparemultistream.h"
 #include "cloud/cloudpreparesimplestream.h"
 #include "cloud/cloudsimplestream.h"
-#include "cloud/cloudapi.h"
-#include "cloud/cloudfactory.h"
 #include "cloud/configkeys.h"
 
 #include <QCoreApplication>
@@ -45,7 +45,8 @@ std::optional<CloudConfig> s3Config(QString* error)
 {
     QMap<QString, QString> settings;
     if (qEnvironmentVariableIsSet("ZRV_S3_ENDPOINT")) {
-        for (const char* name : {"ZRV_S3_ENDPOINT", "ZRV_S3_BUCKET", "AWS_ACCESS_KEY_ID", "AWS_SECRET_ACCESS_KEY", "AWS_REGION"})
+        for (const char* name :
+             {"ZRV_S3_ENDPOINT", "ZRV_S3_BUCKET", "AWS_ACCESS_KEY_ID", "AWS_SECRET_ACCESS_KEY", "AWS_REGION"})
             settings.insert(name, qEnvironmentVariable(name));
     } else {
         QFile file(QDir(qEnvironmentVariable("ZRV_S3_GATEWAY_DIR")).filePath("s3.env"));
@@ -60,17 +61,21 @@ std::optional<CloudConfig> s3Config(QString* error)
                 settings.insert(QString::fromUtf8(line.left(equals)), QString::fromUtf8(line.mid(equals + 1)));
         }
     }
-    return CloudConfig{{Config::CloudType, "s3"}, {Config::Endpoint, settings["ZRV_S3_ENDPOINT"]},
-        {Config::ContainerName, settings["ZRV_S3_BUCKET"]}, {Config::AccessKeyId, settings["AWS_ACCESS_KEY_ID"]},
-        {Config::SecretAccessKey, settings["AWS_SECRET_ACCESS_KEY"]},
-        {Config::Region, settings.value("AWS_REGION", "us-east-1")}, {Config::CloudId, 7}};
+    return CloudConfig{{Config::CloudType, "s3"},
+                       {Config::Endpoint, settings["ZRV_S3_ENDPOINT"]},
+                       {Config::ContainerName, settings["ZRV_S3_BUCKET"]},
+                       {Config::AccessKeyId, settings["AWS_ACCESS_KEY_ID"]},
+                       {Config::SecretAccessKey, settings["AWS_SECRET_ACCESS_KEY"]},
+                       {Config::Region, settings.value("AWS_REGION", "us-east-1")},
+                       {Config::CloudId, 7}};
 }
 
 S3Bucket::S3Bucket(const CloudConfig& base)
     : base_(base)
 {
     // Test processes run in parallel, and the test byte generators repeat from one to the next.
-    const QString name = QStringLiteral("zrv-%1").arg(QRandomGenerator::system()->generate64(), 16, 16, QLatin1Char('0'));
+    const QString name =
+        QStringLiteral("zrv-%1").arg(QRandomGenerator::system()->generate64(), 16, 16, QLatin1Char('0'));
     const std::optional<Provider> provider = Provider::fromConfig(base_);
     if (Api::CloudApi::run(Api::CloudApi::call(*provider, name, QString(), "PUT", {}), "making a bucket", &error_))
         name_ = name;
@@ -84,7 +89,7 @@ S3Bucket::~S3Bucket()
     for (const Api::ObjectEntry& entry : api->listObjects(name_, QString()).value_or(QVector<Api::ObjectEntry>()))
         api->removeObject(name_, entry.path);
     Api::CloudApi::run(Api::CloudApi::call(*Provider::fromConfig(base_), name_, QString(), "DELETE", {}),
-        "removing a bucket", &error_);
+                       "removing a bucket", &error_);
 }
 
 CloudConfig S3Bucket::config(qint64 chunkSize) const
@@ -188,8 +193,8 @@ QSharedPointer<QIODevice> KindTest::make(const CloudConfig& config, const QStrin
     case Kind::PrepareSimple:
         return QSharedPointer<CloudPrepareSimpleStream>::create(config, path, size, fileTemplate, nullptr);
     case Kind::PrepareMulti:
-        return QSharedPointer<CloudPrepareMultiStream>::create(
-            config, path, size, fileTemplate, CloudPrepareMultiStream::MinimumPartSize, nullptr);
+        return QSharedPointer<CloudPrepareMultiStream>::create(config, path, size, fileTemplate,
+                                                               CloudPrepareMultiStream::MinimumPartSize, nullptr);
     }
     return nullptr;
 }

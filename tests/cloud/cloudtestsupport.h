@@ -77,7 +77,10 @@ std::string kindName(const ::testing::TestParamInfo<std::tuple<Kind, Transport>>
 class BackendTest : public ::testing::Test
 {
 protected:
-    explicit BackendTest(Transport transport) : transport_(transport) {}
+    explicit BackendTest(Transport transport)
+        : transport_(transport)
+    {
+    }
 
     void SetUp() override
     {
@@ -139,21 +142,30 @@ protected:
 class ProviderTest : public BackendTest, public ::testing::WithParamInterface<Transport>
 {
 protected:
-    ProviderTest() : BackendTest(GetParam()) {}
+    ProviderTest()
+        : BackendTest(GetParam())
+    {
+    }
 };
 
 // For tests that need nginx.
 class HttpTest : public BackendTest
 {
 protected:
-    HttpTest() : BackendTest(Transport::Http) {}
+    HttpTest()
+        : BackendTest(Transport::Http)
+    {
+    }
 };
 
 // For tests that run once per cloud stream kind and provider.
 class KindTest : public BackendTest, public ::testing::WithParamInterface<std::tuple<Kind, Transport>>
 {
 protected:
-    KindTest() : BackendTest(std::get<1>(GetParam())) {}
+    KindTest()
+        : BackendTest(std::get<1>(GetParam()))
+    {
+    }
 
     // A stream of the test's kind over the object `path` of `size` bytes. A multi-part stream cuts
     // the object into parts of the smallest size.

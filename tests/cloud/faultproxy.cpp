@@ -14,7 +14,8 @@ bool FaultProxy::start(const QString& upstream, QString* error)
 {
     process_.start(QStringLiteral("python3"), {QStringLiteral(ZRV_TEST_SOURCE_DIR "/faultproxy.py"), upstream});
     if (!process_.waitForStarted(10000) || !waitForLine(QStringLiteral("port "))) {
-        *error = QStringLiteral("the fault proxy did not start: %1").arg(QString::fromUtf8(process_.readAllStandardError()));
+        *error =
+            QStringLiteral("the fault proxy did not start: %1").arg(QString::fromUtf8(process_.readAllStandardError()));
         return false;
     }
     port_ = lines_.takeLast().mid(5).toInt();
@@ -35,8 +36,7 @@ bool FaultProxy::add(const QString& rule)
 QStringList FaultProxy::requests()
 {
     // The proxy logs a request before it answers, so its line is in the pipe already.
-    while (process_.waitForReadyRead(50)) {
-    }
+    while (process_.waitForReadyRead(50)) { }
     while (process_.canReadLine())
         lines_ << QString::fromUtf8(process_.readLine()).trimmed();
     QStringList requests;

@@ -38,20 +38,19 @@ bool NginxServer::start(QString* error)
         QFile config(work + "/nginx.conf");
         config.open(QIODevice::WriteOnly);
         // nginx checks its temporary directories at start: they must be writable.
-        config.write(QStringLiteral(
-            "daemon off; master_process off; pid %1/nginx.pid; error_log %1/error.log;\n"
-            "events { worker_connections 64; }\n"
-            "http {\n"
-            "  log_format ranges '$uri $http_range $status'; access_log %1/access.log ranges;\n"
-            "  client_body_temp_path %1/t1; proxy_temp_path %1/t2; fastcgi_temp_path %1/t3;\n"
-            "  uwsgi_temp_path %1/t4; scgi_temp_path %1/t5;\n"
-            "  server {\n"
-            "    listen 127.0.0.1:%2; root %3;\n"
-            "    location /slow/ { alias %3/; limit_rate 256k; }\n"
-            "    location /broken/ { return 500; }\n"
-            "    location /flaky/ { alias %3/; if (-f %1/flags/$http_range) { return 503; } }\n"
-            "  }\n"
-            "}\n")
+        config.write(QStringLiteral("daemon off; master_process off; pid %1/nginx.pid; error_log %1/error.log;\n"
+                                    "events { worker_connections 64; }\n"
+                                    "http {\n"
+                                    "  log_format ranges '$uri $http_range $status'; access_log %1/access.log ranges;\n"
+                                    "  client_body_temp_path %1/t1; proxy_temp_path %1/t2; fastcgi_temp_path %1/t3;\n"
+                                    "  uwsgi_temp_path %1/t4; scgi_temp_path %1/t5;\n"
+                                    "  server {\n"
+                                    "    listen 127.0.0.1:%2; root %3;\n"
+                                    "    location /slow/ { alias %3/; limit_rate 256k; }\n"
+                                    "    location /broken/ { return 500; }\n"
+                                    "    location /flaky/ { alias %3/; if (-f %1/flags/$http_range) { return 503; } }\n"
+                                    "  }\n"
+                                    "}\n")
                          .arg(work)
                          .arg(port_)
                          .arg(root_)

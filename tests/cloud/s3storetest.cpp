@@ -76,9 +76,15 @@ using ObjectWriting = ProviderTest;
 
 TEST_P(ObjectWriting, storesListsAndRemovesObjectsOfAnySize)
 {
-    const struct { const char* path; int size; } rows[] = {
-        {"dir/empty", 0}, {"dir/small", 1000}, {"dir/one part", PartSize}, {"dir/three parts", 2 * PartSize + 123},
-        {"other", 10}};
+    const struct
+    {
+        const char* path;
+        int size;
+    } rows[] = {{"dir/empty", 0},
+                {"dir/small", 1000},
+                {"dir/one part", PartSize},
+                {"dir/three parts", 2 * PartSize + 123},
+                {"other", 10}};
     for (const auto& row : rows) {
         const QByteArray bytes = randomBytes(row.size);
         ASSERT_EQ(writeObject(config(), row.path, bytes), QString()) << row.path;
@@ -94,7 +100,8 @@ TEST_P(ObjectWriting, storesListsAndRemovesObjectsOfAnySize)
     QStringList paths;
     for (const Api::ObjectEntry& entry : *listed)
         paths << QStringLiteral("%1:%2").arg(entry.path).arg(entry.size);
-    EXPECT_EQ(paths, QStringList({"dir/empty:0", "dir/one part:8388608", "dir/small:1000", "dir/three parts:16777339"}));
+    EXPECT_EQ(paths,
+              QStringList({"dir/empty:0", "dir/one part:8388608", "dir/small:1000", "dir/three parts:16777339"}));
 
     // A second write replaces the object; removal is idempotent.
     ASSERT_EQ(writeObject(config(), "dir/small", "new"), QString());
@@ -129,7 +136,7 @@ TEST_P(ObjectWriting, writersThatDoNotCommitLeaveTheStoreAsItWas)
 }
 
 INSTANTIATE_TEST_SUITE_P(Providers, ObjectWriting, ::testing::Values(Transport::Local, Transport::S3),
-    transportParamName);
+                         transportParamName);
 
 TEST(LocalObjectWriting, keepsObjectsPrivateAndInsideTheContainer)
 {
@@ -137,7 +144,7 @@ TEST(LocalObjectWriting, keepsObjectsPrivateAndInsideTheContainer)
     const CloudConfig config = cloudConfig("local", store.path());
     ASSERT_EQ(writeObject(config, "a/b/object", "bytes"), QString());
     EXPECT_EQ(QFileInfo(store.filePath("a/b/object")).permissions(),
-        QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+              QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
     auto api = apiFor(config);
     const std::unique_ptr<Api::IObjectWriter> unfinished = api->createWriter(store.path(), "a/b/later");
     ASSERT_EQ(unfinished->write("half"), 4);
@@ -166,7 +173,10 @@ namespace {
 class S3Faults : public BackendTest
 {
 protected:
-    S3Faults() : BackendTest(Transport::S3) {}
+    S3Faults()
+        : BackendTest(Transport::S3)
+    {
+    }
 
     void SetUp() override
     {
@@ -211,7 +221,11 @@ TEST_F(S3Faults, transientFailuresAreRetriedAndDownloadsResume)
     const int size = 1 << 20;
     const QByteArray object = putRandom("object", size);
     // Delivered bytes go out in whole chunks (64 KiB here): a resumed request begins after the last one.
-    const struct { const char* rule; QStringList requests; } rows[] = {
+    const struct
+    {
+        const char* rule;
+        QStringList requests;
+    } rows[] = {
         {"status GET 2 503", {"GET - 503", "GET - 503", "GET - 200"}},
         {"status GET 1 500", {"GET - 500", "GET - 200"}},
         {"status GET 1 429", {"GET - 429", "GET - 200"}},
@@ -251,7 +265,13 @@ TEST_F(S3Faults, failuresThatCannotPassEndAtOnceWithTheStoresReason)
     wrongSecret.insert(Config::SecretAccessKey, "not the secret");
     CloudConfig noBucket = proxied();
     noBucket.insert(Config::ContainerName, containerOf(config()) + "-missing");
-    const struct { const char* name; CloudConfig config; const char* path; const char* reason; } rows[] = {
+    const struct
+    {
+        const char* name;
+        CloudConfig config;
+        const char* path;
+        const char* reason;
+    } rows[] = {
         {"wrong secret", wrongSecret, "object", "SignatureDoesNotMatch"},
         {"missing bucket", noBucket, "object", "NoSuchBucket"},
         {"missing key", proxied(), "nothing", "NoSuchKey"},
@@ -279,7 +299,10 @@ namespace {
 class S3Interop : public BackendTest
 {
 protected:
-    S3Interop() : BackendTest(Transport::S3) {}
+    S3Interop()
+        : BackendTest(Transport::S3)
+    {
+    }
 
     void SetUp() override
     {
@@ -296,8 +319,8 @@ protected:
         file.write(QStringLiteral("[default]\naccess_key = %1\nsecret_key = %2\nhost_base = %3\nhost_bucket = %3\n"
                                   "use_https = %4\nsignature_v2 = False\nbucket_location = %5\n")
                        .arg(config().value(Config::AccessKeyId).toString(),
-                           config().value(Config::SecretAccessKey).toString(), host,
-                           endpoint.scheme() == "https" ? "True" : "False", config().value(Config::Region).toString())
+                            config().value(Config::SecretAccessKey).toString(), host,
+                            endpoint.scheme() == "https" ? "True" : "False", config().value(Config::Region).toString())
                        .toUtf8());
     }
 

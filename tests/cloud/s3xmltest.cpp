@@ -6,15 +6,29 @@ using ZRV::Cloud::S3Xml;
 
 TEST(S3Xml, readsListingPagesAndRefusesDoubtfulOnes)
 {
-    const QByteArray head = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><ListBucketResult xmlns=\"http://s3.amazonaws.com/doc/2006-03-01/\">"
-                            "<Name>b</Name><Prefix>p/</Prefix><KeyCount>2</KeyCount>";
+    const QByteArray head =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?><ListBucketResult xmlns=\"http://s3.amazonaws.com/doc/2006-03-01/\">"
+        "<Name>b</Name><Prefix>p/</Prefix><KeyCount>2</KeyCount>";
     const QByteArray contents = "<Contents><Key>p/a &amp; b</Key><LastModified>x</LastModified><ETag>\"e\"</ETag>"
                                 "<Size>12</Size></Contents><Contents><Key>p/\xc3\xbc</Key><Size>0</Size></Contents>";
-    const struct { const char* name; QByteArray body; bool readable; const char* token; } rows[] = {
-        {"more to come", head + contents + "<IsTruncated>true</IsTruncated><NextContinuationToken>t/+=</NextContinuationToken></ListBucketResult>", true, "t/+="},
+    const struct
+    {
+        const char* name;
+        QByteArray body;
+        bool readable;
+        const char* token;
+    } rows[] = {
+        {"more to come",
+         head + contents
+             + "<IsTruncated>true</IsTruncated><NextContinuationToken>t/+=</NextContinuationToken></ListBucketResult>",
+         true, "t/+="},
         {"last page", head + contents + "<IsTruncated>false</IsTruncated></ListBucketResult>", true, ""},
-        {"truncated without a token", head + contents + "<IsTruncated>true</IsTruncated></ListBucketResult>", false, ""},
-        {"a token on the last page", head + contents + "<IsTruncated>false</IsTruncated><NextContinuationToken>t</NextContinuationToken></ListBucketResult>", false, ""},
+        {"truncated without a token", head + contents + "<IsTruncated>true</IsTruncated></ListBucketResult>", false,
+         ""},
+        {"a token on the last page",
+         head + contents
+             + "<IsTruncated>false</IsTruncated><NextContinuationToken>t</NextContinuationToken></ListBucketResult>",
+         false, ""},
         {"entry without a size", head + "<Contents><Key>k</Key></Contents></ListBucketResult>", false, ""},
         {"negative size", head + "<Contents><Key>k</Key><Size>-1</Size></Contents></ListBucketResult>", false, ""},
         {"cut short", head + contents.left(40), false, ""},
@@ -37,9 +51,13 @@ TEST(S3Xml, readsListingPagesAndRefusesDoubtfulOnes)
 
 TEST(S3Xml, readsErrorsAndWritesTheCompletionBody)
 {
-    const struct { QByteArray body; const char* error; } rows[] = {
+    const struct
+    {
+        QByteArray body;
+        const char* error;
+    } rows[] = {
         {"<?xml version=\"1.0\"?><Error><Code>NoSuchKey</Code><Message>The key &lt;k&gt;</Message><Key>k</Key></Error>",
-            "NoSuchKey: The key <k>"},
+         "NoSuchKey: The key <k>"},
         {"<Error><Code>NoSuchBucket</Code><BucketName>b</BucketName></Error>", "NoSuchBucket"},
         {"<Error><Message>no code</Message></Error>", ""},
         {"<CompleteMultipartUploadResult><ETag>x</ETag></CompleteMultipartUploadResult>", ""},
@@ -48,8 +66,10 @@ TEST(S3Xml, readsErrorsAndWritesTheCompletionBody)
     for (const auto& row : rows)
         EXPECT_EQ(S3Xml::error(row.body), row.error) << row.body.toStdString();
     EXPECT_EQ(S3Xml::text("<InitiateMultipartUploadResult><Bucket>b</Bucket><UploadId>2~a/b</UploadId>"
-                          "</InitiateMultipartUploadResult>", "UploadId"), "2~a/b");
+                          "</InitiateMultipartUploadResult>",
+                          "UploadId"),
+              "2~a/b");
     EXPECT_EQ(S3Xml::completeMultipartUpload({"\"a\"", "\"b\""}),
-        "<CompleteMultipartUpload><Part><PartNumber>1</PartNumber><ETag>&quot;a&quot;</ETag></Part>"
-        "<Part><PartNumber>2</PartNumber><ETag>&quot;b&quot;</ETag></Part></CompleteMultipartUpload>");
+              "<CompleteMultipartUpload><Part><PartNumber>1</PartNumber><ETag>&quot;a&quot;</ETag></Part>"
+              "<Part><PartNumber>2</PartNumber><ETag>&quot;b&quot;</ETag></Part></CompleteMultipartUpload>");
 }

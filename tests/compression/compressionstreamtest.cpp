@@ -109,8 +109,9 @@ TEST(CompressionStreams, sourceReadFailureClosesTheCompressionStream)
     char bytes[64];
     EXPECT_EQ(stream.read(bytes, 64), -1);
     EXPECT_EQ(stream.errorString(), "Error in compressed block data");
-    EXPECT_EQ(log.texts(), QStringList("CompressionStream: compressor return stream error message: "
-                                       "\"Error in compressed block data\""));
+    EXPECT_EQ(log.texts(),
+              QStringList("CompressionStream: compressor return stream error message: "
+                          "\"Error in compressed block data\""));
     EXPECT_FALSE(stream.isOpen() || source->isOpen());
 }
 
@@ -127,8 +128,7 @@ TEST(CompressionStreams, gzipSourceReadFailureIsAReadError)
         LogCapture log;
         QByteArray chunk(1000, Qt::Uninitialized);
         qint64 count = 0;
-        while ((count = stream->read(chunk.data(), chunk.size())) > 0) {
-        }
+        while ((count = stream->read(chunk.data(), chunk.size())) > 0) { }
         EXPECT_EQ(count, -1);
         EXPECT_EQ(stream->errorString(), error);
         EXPECT_TRUE(stream->atEnd());
@@ -143,7 +143,12 @@ TEST(CompressionStreams, damagedGzipIsAReadError)
     const QByteArray compressed = pass<CompressionStream>(input, Gzip);
     const int size = compressed.size();
     const QString cutShort = "The gzip data is cut short";
-    const struct { const char* name; QByteArray bytes; QString error; } rows[] = {
+    const struct
+    {
+        const char* name;
+        QByteArray bytes;
+        QString error;
+    } rows[] = {
         {"headerMagic", flipped(compressed, 0, 0x55), "Damaged gzip data: incorrect header check"},
         {"deflateData", flipped(compressed, size / 2, 0x55), ""},
         {"crcFirstByte", flipped(compressed, size - 8), "Damaged gzip data: incorrect data check"},
@@ -154,7 +159,8 @@ TEST(CompressionStreams, damagedGzipIsAReadError)
         {"truncatedInsideCrc", compressed.left(size - 6), cutShort},
         {"truncatedInsideLength", compressed.left(size - 1), cutShort},
         {"garbageAfterMember", compressed + "x", cutShort},
-        {"secondMemberDamaged", compressed + flipped(compressed, 3, 0xE0), "Damaged gzip data: unknown header flags set"},
+        {"secondMemberDamaged", compressed + flipped(compressed, 3, 0xE0),
+         "Damaged gzip data: unknown header flags set"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);

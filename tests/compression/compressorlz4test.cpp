@@ -20,8 +20,7 @@ public:
     qint64 bytesAvailable() const override { return qMin<qint64>(QBuffer::bytesAvailable(), 4096); }
 };
 
-QByteArray lz4Compressed(const QByteArray& input, ZRV::Core::Compression::Algorithm algorithm,
-                         bool pipeLike = false)
+QByteArray lz4Compressed(const QByteArray& input, ZRV::Core::Compression::Algorithm algorithm, bool pipeLike = false)
 {
     auto source = pipeLike ? QSharedPointer<QBuffer>(new PipeLikeBuffer) : QSharedPointer<QBuffer>::create();
     source->setData(input);
@@ -53,7 +52,8 @@ QStringList headersOf(const QByteArray& compressed)
 
 TEST(CompressorLz4, writesOneHeaderPerBlock)
 {
-    const struct {
+    const struct
+    {
         const char* name;
         QByteArray input;
         ZRV::Core::Compression::Algorithm algorithm;
@@ -85,7 +85,12 @@ TEST(CompressorLz4, hostileBlocksCloseTheDecompressionStream)
     const QByteArray valid300 = lz4Compressed(compressibleBytes(300), Lz4);
     const QString badBlock = "Error in decompressed block data";
     const QString cutInteger = "DecompressionStream: (de)compressor return stream error";
-    const struct { const char* name; QByteArray input; QString error; } rows[] = {
+    const struct
+    {
+        const char* name;
+        QByteArray input;
+        QString error;
+    } rows[] = {
         {"cutInsideFlags", QByteArray::fromHex("81"), cutInteger},
         {"cutInsideSizeInteger", QByteArray::fromHex("0180"), cutInteger},
         {"missingSize", QByteArray::fromHex("00"), badBlock},

@@ -6,7 +6,12 @@
 namespace {
 
 // The cipher text is the published blocks, then the padding block.
-struct KnownAnswer { const char* name; Algorithm algorithm; const char *key, *iv, *plain, *cipher; };
+struct KnownAnswer
+{
+    const char* name;
+    Algorithm algorithm;
+    const char *key, *iv, *plain, *cipher;
+};
 
 const char* const Sp80038aPlain = "6bc1bee22e409f96e93d7e117393172aae2d8a571e03ac9c9eb76fac45af8e51"
                                   "30c81c46a35ce411e5fbc1191a0a52eff69f2445df4f9b17ad2b417be66c3710";
@@ -62,13 +67,18 @@ INSTANTIATE_TEST_SUITE_P(Ciphers, CbcKnownAnswer, testing::ValuesIn(KnownAnswers
 TEST(CbcEngine, badCiphertextThrowsInvalidCiphertext)
 {
     // cut: bytes removed from the end; position: byte of the block before the last, XORed with mask.
-    struct Corruption { const char* name; int plainLength; int cut; int position; char mask; };
-    for (const Corruption& c : {Corruption{"paddingByteZero", 32, 0, 15, 0x10},
-                                Corruption{"paddingByteAboveBlock", 32, 0, 15, 0x01},
-                                Corruption{"paddingBytesDiffer", 29, 0, 13, 0x01},
-                                Corruption{"farthestPaddingByteDiffers", 20, 0, 4, 0x40},
-                                Corruption{"truncatedByOneByte", 20, 1, 0, 0},
-                                Corruption{"truncatedToNothing", 0, 16, 0, 0}}) {
+    struct Corruption
+    {
+        const char* name;
+        int plainLength;
+        int cut;
+        int position;
+        char mask;
+    };
+    for (const Corruption& c :
+         {Corruption{"paddingByteZero", 32, 0, 15, 0x10}, Corruption{"paddingByteAboveBlock", 32, 0, 15, 0x01},
+          Corruption{"paddingBytesDiffer", 29, 0, 13, 0x01}, Corruption{"farthestPaddingByteDiffers", 20, 0, 4, 0x40},
+          Corruption{"truncatedByOneByte", 20, 1, 0, 0}, Corruption{"truncatedToNothing", 0, 16, 0, 0}}) {
         const QByteArray key(16, 'k'), iv(16, 'i');
         QByteArray cipher = transform(Aes128, true, AllData, key, iv, randomBytes(c.plainLength));
         cipher.chop(c.cut);

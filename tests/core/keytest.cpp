@@ -19,7 +19,13 @@ TEST(Key, generateAdvancedIsPbkdf2HmacSha256)
     const char* const passwordSalt1 = "120fb6cffcf8b32c43e7225256c4f837a86548c92ccc35480805987cb70be17b";
     const char* const passwordSalt4096 = "c5e478d59288c841aa530db6845c4c8d962893a001ce4e11a4963873aa98134a";
     const char* const passwordNaCl80000 = "4ddcd8f60b98be21830cee5ef22701f9641a4418d04c0414aeff08876b34ab56";
-    struct Vector { Algorithm algorithm; const char *password, *salt; int iterations; const char* key; };
+    struct Vector
+    {
+        Algorithm algorithm;
+        const char *password, *salt;
+        int iterations;
+        const char* key;
+    };
     for (const Vector& v : {
              Vector{Aes256, "password", "salt", 1, passwordSalt1},
              Vector{Aes256, "password", "salt", 2, "ae4d0c95af6b46d32d0adff928f06dd02a303f8ef3c251dfd6e2d85a95474c43"},

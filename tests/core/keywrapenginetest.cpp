@@ -11,8 +11,8 @@ namespace {
 template <class BlockCipher>
 std::unique_ptr<CryptoPP::BlockCipher> blockEncryption(const QByteArray& key)
 {
-    return std::make_unique<typename BlockCipher::Encryption>(
-        reinterpret_cast<const CryptoPP::byte*>(key.constData()), key.size());
+    return std::make_unique<typename BlockCipher::Encryption>(reinterpret_cast<const CryptoPP::byte*>(key.constData()),
+                                                              key.size());
 }
 
 struct WrapCase
@@ -23,9 +23,9 @@ struct WrapCase
 };
 
 const WrapCase WrapCases[] = {
-    {"Des", Des, blockEncryption<CryptoPP::DES>},          {"Des112", Des112, blockEncryption<CryptoPP::DES_EDE2>},
-    {"Des3", Des3, blockEncryption<CryptoPP::DES_EDE3>},   {"Aes128", Aes128, blockEncryption<CryptoPP::AES>},
-    {"Aes192", Aes192, blockEncryption<CryptoPP::AES>},    {"Aes256", Aes256, blockEncryption<CryptoPP::AES>},
+    {"Des", Des, blockEncryption<CryptoPP::DES>},        {"Des112", Des112, blockEncryption<CryptoPP::DES_EDE2>},
+    {"Des3", Des3, blockEncryption<CryptoPP::DES_EDE3>}, {"Aes128", Aes128, blockEncryption<CryptoPP::AES>},
+    {"Aes192", Aes192, blockEncryption<CryptoPP::AES>},  {"Aes256", Aes256, blockEncryption<CryptoPP::AES>},
 };
 
 // S || C from the definition: S by Qt's HMAC, C as CFB built by hand on the raw block cipher

@@ -32,7 +32,11 @@ QByteArray encrypt(const QByteArray& plain)
 struct ThrowingDevice : QIODevice
 {
     std::function<void()> thrower;
-    qint64 readData(char*, qint64) override { thrower(); return 0; }
+    qint64 readData(char*, qint64) override
+    {
+        thrower();
+        return 0;
+    }
     qint64 writeData(const char*, qint64) override { return -1; }
 };
 
@@ -66,7 +70,12 @@ QSharedPointer<TrickleDevice> trickle(const QByteArray& data, qint64 step, bool 
 // large pass, and those decrypt back.
 TEST(CipherStreams, roundTripEveryCipherAndTypeInAnyReadPattern)
 {
-    struct Reads { qint64 sourceStep; bool stalling; qint64 readSize; };
+    struct Reads
+    {
+        qint64 sourceStep;
+        bool stalling;
+        qint64 readSize;
+    };
     for (int algorithm = Des; algorithm <= Aes256; ++algorithm) {
         for (Type type : {AllData, KeyWrap}) {
             const Algorithm a = Algorithm(algorithm);

@@ -31,8 +31,8 @@ TEST(PasswordBasedMasterKeyEncryptor, writesTheDocumentedBlobForEveryCipher)
         const int ivLength = Key::ivLength(a);
         ASSERT_EQ(blob.size(), ivLength + (MasterKey.size() / ivLength + 1) * ivLength + 32);
         const QByteArray integrityKey = QCryptographicHash::hash(writer.key(), QCryptographicHash::Sha256);
-        EXPECT_EQ(blob.right(32), QMessageAuthenticationCode::hash(blob.chopped(32), integrityKey,
-                                                                   QCryptographicHash::Sha256));
+        EXPECT_EQ(blob.right(32),
+                  QMessageAuthenticationCode::hash(blob.chopped(32), integrityKey, QCryptographicHash::Sha256));
         ZRV::Stream::DecryptionStream decryption(openBuffer(blob.mid(ivLength).chopped(32)), a, writer.key(),
                                                  blob.left(ivLength), AllData, nullptr);
         decryption.open(QIODevice::ReadOnly);
@@ -80,10 +80,11 @@ TEST(PasswordBasedMasterKeyEncryptor, reportsWhyABlobIsRefused)
     // A ciphertext with a matching tag that does not decrypt (its padding is wrong).
     const QByteArray integrityKey = QCryptographicHash::hash(encryptor.key(), QCryptographicHash::Sha256);
     const QByteArray badPadding = blob.left(16) + QByteArray(32, '\x5a');
-    EXPECT_TRUE(encryptor
-                    .fromStream(badPadding
-                                + QMessageAuthenticationCode::hash(badPadding, integrityKey, QCryptographicHash::Sha256))
-                    .isEmpty());
+    EXPECT_TRUE(
+        encryptor
+            .fromStream(badPadding
+                        + QMessageAuthenticationCode::hash(badPadding, integrityKey, QCryptographicHash::Sha256))
+            .isEmpty());
     EXPECT_EQ(encryptor.errorString(), "Incorrect decryption password");
     EXPECT_TRUE(log.contains(QtCriticalMsg,
                              "Exception on decrypt master password, message: \"Incorrect decryption password\""));

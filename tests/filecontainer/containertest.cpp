@@ -35,7 +35,14 @@ QByteArray pack(int version, Algorithm algorithm, bool compressed, const QByteAr
     return readInSteps(*package, chunk);
 }
 
-struct Unpacked { bool opened = false; QString error; QByteArray data; bool valid = false; quint64 realSize = 0; };
+struct Unpacked
+{
+    bool opened = false;
+    QString error;
+    QByteArray data;
+    bool valid = false;
+    quint64 realSize = 0;
+};
 
 // Unpacks with the unpackage of `version` from `source`, reading in requests of `chunk` bytes.
 Unpacked unpack(int version, QSharedPointer<QIODevice> source, const QByteArray& password = "secret", int chunk = 4096)
@@ -125,8 +132,8 @@ TEST(Container, givenKeysReproduceTheContainer)
 {
     const QByteArray data = compressibleBytes(3000), keys = Key::randomKey(Aes192) + Key::randomKey(Aes192);
     const auto packWith = [&](const QByteArray& payloadKeys) {
-        V2::Package package(bufferWith(data), data.size(), Aes192, "pw", true, QByteArray(16, 'i'),
-                            QByteArray(16, 's'), payloadKeys, nullptr);
+        V2::Package package(bufferWith(data), data.size(), Aes192, "pw", true, QByteArray(16, 'i'), QByteArray(16, 's'),
+                            payloadKeys, nullptr);
         return package.open(QIODevice::ReadOnly) ? readInSteps(package, 4096) : package.errorString().toUtf8();
     };
     const QByteArray container = packWith(keys);
@@ -143,8 +150,9 @@ TEST(Container, wrongPassword)
     const Unpacked v2 = unpack(2, bufferWith(container), "wrong");
     EXPECT_FALSE(v2.opened);
     EXPECT_EQ(v2.error, "Incorrect decryption password (Container header is corrupted)");
-    EXPECT_EQ(log.texts(), QStringList({"Container header is corrupted",
-                                        "Incorrect decryption password (Container header is corrupted)"}));
+    EXPECT_EQ(log.texts(),
+              QStringList(
+                  {"Container header is corrupted", "Incorrect decryption password (Container header is corrupted)"}));
 
     // Version 1 has no header tag: the cipher finds a bad padding, or the data come out wrong.
     V1::Unpackage v1(bufferWith(pack(1, Aes256, false, data)), "wrong", nullptr);
@@ -164,7 +172,12 @@ TEST(Container, cutVersion2AndBadTrailer)
     const QByteArray data = compressibleBytes(5000), container = pack(2, Aes256, false, data);
     const int head = uncompressedSize(2, Aes256, 0) - 48; // header, tag and IV
     const int tag = head - 16 - 32;
-    struct Case { const char* name; QByteArray bytes; QString openError; };
+    struct Case
+    {
+        const char* name;
+        QByteArray bytes;
+        QString openError;
+    };
     const Case cases[] = {
         {"headerCutShort", container.left(60), "Container header is cut short"},
         {"cutInsideTag", container.left(tag + 10), "Container header is cut short"},
@@ -189,7 +202,11 @@ TEST(Container, damagedUnencryptedGzipPayloadFailsTheRead)
     for (int version : {1, 2}) {
         const QByteArray container = pack(version, NoEncryption, true, data);
         const int size = container.size();
-        const struct { const char* name; QByteArray bytes; } rows[] = {
+        const struct
+        {
+            const char* name;
+            QByteArray bytes;
+        } rows[] = {
             {"deflateFlipped", flipped(container, size / 2, 0x10)},
             {"crcFlipped", flipped(container, size - 8)},
             {"lengthFlipped", flipped(container, size - 1)},
@@ -218,9 +235,15 @@ TEST(Container, damagedUnencryptedGzipPayloadFailsTheRead)
 TEST(Container, packageFailsWhenTheSourceDeliversAnotherSizeThanRecorded)
 {
     const QByteArray data = compressibleBytes(50000);
-    const struct { const char* name; qint64 recorded; QString error; } rows[] = {
+    const struct
+    {
+        const char* name;
+        qint64 recorded;
+        QString error;
+    } rows[] = {
         {"sourceGrew", 49999, "The data to pack grew beyond the 49999 bytes recorded in the container header"},
-        {"sourceShrank", 50001, "The data to pack ended after 50000 of the 50001 bytes recorded in the container header"},
+        {"sourceShrank", 50001,
+         "The data to pack ended after 50000 of the 50001 bytes recorded in the container header"},
         {"noSizeRecorded", 0, ""},
         {"exactSize", 50000, ""},
     };
@@ -233,9 +256,11 @@ TEST(Container, packageFailsWhenTheSourceDeliversAnotherSizeThanRecorded)
                     auto source = QSharedPointer<TrickleDevice>::create(data, 777);
                     QScopedPointer<Base> package;
                     if (version == 1)
-                        package.reset(new V1::Package(source, row.recorded, Algorithm(cipher), "pw", compressed, nullptr));
+                        package.reset(
+                            new V1::Package(source, row.recorded, Algorithm(cipher), "pw", compressed, nullptr));
                     else
-                        package.reset(new V2::Package(source, row.recorded, Algorithm(cipher), "pw", compressed, nullptr));
+                        package.reset(
+                            new V2::Package(source, row.recorded, Algorithm(cipher), "pw", compressed, nullptr));
                     ASSERT_TRUE(package->open(QIODevice::ReadOnly));
                     try {
                         const QByteArray container = readInSteps(*package, 4096);
@@ -274,16 +299,27 @@ TEST(Container, recordedSizeOtherThanTheDataFailsValidation)
 TEST(OpenUnpackage, picksTheVersionAndAsksForAPasswordOnlyWhenEncrypted)
 {
     const QByteArray data = compressibleBytes(20000);
-    const struct { const char* name; int version; Algorithm cipher; bool compressed; } rows[] = {
-        {"v1Gzip", 1, NoEncryption, true}, {"v1Des", 1, Des, false},
-        {"v2Plain", 2, NoEncryption, false}, {"v2Aes256Gzip", 2, Aes256, true},
+    const struct
+    {
+        const char* name;
+        int version;
+        Algorithm cipher;
+        bool compressed;
+    } rows[] = {
+        {"v1Gzip", 1, NoEncryption, true},
+        {"v1Des", 1, Des, false},
+        {"v2Plain", 2, NoEncryption, false},
+        {"v2Aes256Gzip", 2, Aes256, true},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         auto pipe = QSharedPointer<TrickleDevice>::create(pack(row.version, row.cipher, row.compressed, data), 7);
         pipe->setStalling(true);
         int asked = 0;
-        const auto unpackage = openUnpackage(pipe, [&asked] { ++asked; return QByteArray("secret"); });
+        const auto unpackage = openUnpackage(pipe, [&asked] {
+            ++asked;
+            return QByteArray("secret");
+        });
         ASSERT_TRUE(unpackage->isOpen()) << unpackage->errorString().toStdString();
         EXPECT_EQ(asked, row.cipher == NoEncryption ? 0 : 1);
         EXPECT_EQ(unpackage->metaObject()->className(),
@@ -325,8 +361,11 @@ TEST(OpenUnpackage, readsFromAProcess)
         file.flush();
         // One process per slice of 1000 bytes, so that reads come up short or empty between them.
         auto process = QSharedPointer<QProcess>::create();
-        process->start("sh", {"-c", "i=0; while [ $i -lt 400 ]; do dd bs=1000 skip=$i count=1 status=none if=\"$0\"; "
-                                    "i=$((i+1)); done", file.fileName()});
+        process->start("sh",
+                       {"-c",
+                        "i=0; while [ $i -lt 400 ]; do dd bs=1000 skip=$i count=1 status=none if=\"$0\"; "
+                        "i=$((i+1)); done",
+                        file.fileName()});
         ASSERT_TRUE(process->waitForStarted(10000));
         const auto unpackage = openUnpackage(process, "secret");
         ASSERT_TRUE(unpackage->isOpen()) << unpackage->errorString().toStdString();
@@ -345,7 +384,13 @@ TEST(CheckVersion, everyKindOfInput)
     damagedRecord[36] = 9;
     QByteArray damagedPayload = v2;
     damagedPayload[damagedPayload.size() - 40] = 0;
-    struct Case { const char* name; QByteArray bytes; int version; int notLines; };
+    struct Case
+    {
+        const char* name;
+        QByteArray bytes;
+        int version;
+        int notLines;
+    };
     const Case cases[] = {
         {"v2Encrypted", v2, 2, 0},
         {"v2DamagedPayload", damagedPayload, 2, 0},
@@ -364,7 +409,8 @@ TEST(CheckVersion, everyKindOfInput)
         LogCapture log;
         EXPECT_EQ(CheckVersion::check(device), c.version);
         EXPECT_EQ(device->pos(), 0);
-        const QStringList notLines = {"Check FileContainer version, it's not V2", "Check FileContainer version, it's not V1"};
+        const QStringList notLines = {"Check FileContainer version, it's not V2",
+                                      "Check FileContainer version, it's not V1"};
         EXPECT_EQ(log.texts(), notLines.mid(0, c.notLines));
     }
 }
@@ -399,8 +445,8 @@ TEST(Interop, opensslDecryptsPayloadAndComputesTrailer)
         ASSERT_EQ(container.mid(ivAt, 16), iv);
         const QByteArray sealed = container.mid(ivAt, container.size() - ivAt - 32);
 
-        QByteArray plain = runTool("openssl", {"enc", "-d", "-aes-256-cbc", "-K", payloadKey.toHex(), "-iv", iv.toHex()},
-                                   sealed.mid(16));
+        QByteArray plain = runTool(
+            "openssl", {"enc", "-d", "-aes-256-cbc", "-K", payloadKey.toHex(), "-iv", iv.toHex()}, sealed.mid(16));
         if (compressed)
             plain = runTool("gzip", {"-dc"}, plain);
         EXPECT_EQ(plain, data);

@@ -48,17 +48,26 @@ QByteArray le(T value)
 
 TEST(ContainerHeader, layoutsOfBothVersions)
 {
-    struct Case { const char* name; int version; Algorithm algorithm; bool compressed; int size; qint32 flags; };
+    struct Case
+    {
+        const char* name;
+        int version;
+        Algorithm algorithm;
+        bool compressed;
+        int size;
+        qint32 flags;
+    };
     const Case cases[] = {
-        {"v1Plain", 1, NoEncryption, false, 36, 0},      {"v1Compressed", 1, NoEncryption, true, 37, 2},
-        {"v1CompressedAes", 1, Aes256, true, 64, 6},     {"v1Des", 1, Des, false, 63, 4},
-        {"v2Compressed", 2, NoEncryption, true, 45, 2},  {"v2Aes128", 2, Aes128, false, 119, 4},
+        {"v1Plain", 1, NoEncryption, false, 36, 0},     {"v1Compressed", 1, NoEncryption, true, 37, 2},
+        {"v1CompressedAes", 1, Aes256, true, 64, 6},    {"v1Des", 1, Des, false, 63, 4},
+        {"v2Compressed", 2, NoEncryption, true, 45, 2}, {"v2Aes128", 2, Aes128, false, 119, 4},
         {"v2CompressedDes3", 2, Des3, true, 144, 6},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        QScopedPointer<V1::Header> header(c.version == 1 ? new V1::Header(c.algorithm, Salt, c.compressed, 0x0102030405, "pw")
-                                                         : new V2::Header(c.algorithm, Salt, c.compressed, 0x0102030405, "pw"));
+        QScopedPointer<V1::Header> header(c.version == 1
+                                              ? new V1::Header(c.algorithm, Salt, c.compressed, 0x0102030405, "pw")
+                                              : new V2::Header(c.algorithm, Salt, c.compressed, 0x0102030405, "pw"));
         if (auto* info = dynamic_cast<V2::EncryptionInfo*>(header->encryptionInfo()))
             info->setCryptedKey(QByteArray(V1::EncryptionInfo::getKeyLength(*info), 'k'));
         const QByteArray bytes = header->byteArray();
@@ -84,8 +93,9 @@ TEST(ContainerHeader, layoutsOfBothVersions)
 TEST(ContainerHeader, encryptionRecordBytes)
 {
     V1::Header header(Aes256, Salt, false, 0, "pw");
-    EXPECT_EQ(header.byteArray().mid(36), QByteArray::fromHex("0301020001 01") + le<quint32>(Key::ITERATION_SIMPLE)
-                                              + QByteArray::fromHex("10") + Salt);
+    EXPECT_EQ(header.byteArray().mid(36),
+              QByteArray::fromHex("0301020001 01") + le<quint32>(Key::ITERATION_SIMPLE) + QByteArray::fromHex("10")
+                  + Salt);
     V2::Header v2(Aes256, Salt, false, 0, "pw");
     EXPECT_EQ(v2.encryptionInfo()->kdfIteration(), Key::ITERATION_ADVANCED);
 }
@@ -99,10 +109,12 @@ TEST(ContainerHeader, readerMessages)
     EXPECT_EQ(readError<V2::Header>(v1), version.arg(1).arg(2));
     EXPECT_EQ(readError<V1::Header>(v2), version.arg(2).arg(1));
     EXPECT_EQ(readError<V1::Header>(patched<quint32>(v1, 16, 0xFFFFFFFF)), version.arg("4294967295").arg(1));
-    EXPECT_EQ(readError<V1::Header>(patched<quint8>(v1, 36, 0)), "Unsupported compression type 0. Supported version is a 1");
+    EXPECT_EQ(readError<V1::Header>(patched<quint8>(v1, 36, 0)),
+              "Unsupported compression type 0. Supported version is a 1");
     EXPECT_EQ(readError<V1::Header>(patched<quint8>(v1, 37, 0xFF)), "Unsupported encryption type 255");
     EXPECT_EQ(readError<V1::Header>(patched<quint8>(v1, 38, 2)), "Unsupported encryption mode type 2");
-    EXPECT_EQ(readError<V1::Header>(patched<quint32>(v1, 43, 10000001)), "Unsupported key derivation iteration count 10000001");
+    EXPECT_EQ(readError<V1::Header>(patched<quint32>(v1, 43, 10000001)),
+              "Unsupported key derivation iteration count 10000001");
     // Version 2 never writes a record without cipher: refused rather than miscounted.
     EXPECT_EQ(readError<V2::Header>(V2::Header("pw").byteArray()), "Unsupported encryption type 0");
 }
@@ -110,10 +122,16 @@ TEST(ContainerHeader, readerMessages)
 // The key bits of a version 1 record pick the cipher and say where the wrapped keys end.
 TEST(ContainerHeader, keyBitsPickTheCipherAndWrappedKeyLength)
 {
-    struct Case { quint8 type; quint16 keyBits; Algorithm algorithm; int wrappedLength; };
-    const Case cases[] = {{1, 64, Des, 24},      {2, 112, Des112, 32},  {2, 128, Des112, 48}, {2, 168, Des3, 48},
-                          {2, 192, Des3, 72},    {2, 64, Des3, 24},     {3, 128, Aes128, 48}, {3, 192, Aes192, 72},
-                          {3, 256, Aes256, 96},  {3, 100, Aes128, 32}};
+    struct Case
+    {
+        quint8 type;
+        quint16 keyBits;
+        Algorithm algorithm;
+        int wrappedLength;
+    };
+    const Case cases[] = {{1, 64, Des, 24},     {2, 112, Des112, 32}, {2, 128, Des112, 48}, {2, 168, Des3, 48},
+                          {2, 192, Des3, 72},   {2, 64, Des3, 24},    {3, 128, Aes128, 48}, {3, 192, Aes192, 72},
+                          {3, 256, Aes256, 96}, {3, 100, Aes128, 32}};
     const QByteArray v1 = V1::Header(Aes128, Salt, false, 0, "pw").byteArray();
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << int(c.type) << " " << c.keyBits);
@@ -157,7 +175,13 @@ TEST(HeaderValidate, refusesWrongPasswordAndAlteredFields)
     V2::Header written(Aes128, Salt, false, 5, "pw");
     written.encryptionInfo()->setCryptedKey(QByteArray(48, 'k'));
     const QByteArray bytes = written.byteArray() + V2::HeaderValidate(&written).byteArray();
-    struct Case { const char* name; QByteArray bytes; QByteArray password; bool accepted; };
+    struct Case
+    {
+        const char* name;
+        QByteArray bytes;
+        QByteArray password;
+        bool accepted;
+    };
     const Case cases[] = {
         {"intact", bytes, "pw", true},
         {"wrongPassword", bytes, "pW", false},

@@ -40,8 +40,7 @@ TamperMatrix::Outcome restore(const QByteArray& map, const QByteArray& data0, co
                               const RepositoryKeys* keys = nullptr)
 {
     const QMap<unsigned int, QSharedPointer<QIODevice>> revisions{{0, bufferWith(data0)}, {1, bufferWith(data1)}};
-    RevisionStream stream(QSharedPointer<MapStream>::create(bufferWith(map), 1, nullptr), revisions, Password,
-                          nullptr);
+    RevisionStream stream(QSharedPointer<MapStream>::create(bufferWith(map), 1, nullptr), revisions, Password, nullptr);
     if (keys)
         stream.setRepositoryKeys(*keys);
     if (!stream.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
@@ -54,8 +53,9 @@ TEST(ChainTamperTest, encryptedChainMap)
     const BackupChain chain = backUpChain(Compression::Lz4, Encryption::Aes256);
     ASSERT_EQ(restore(chain.maps[1], chain.data[0], chain.data[1]).data, Second);
     // Every opening unwraps the master key (50000 rounds of key derivation): one change a byte.
-    TamperMatrix matrix("encrypted chain map, LZ4 + AES-256",
-                        [&](const QList<QByteArray>& files) { return restore(files[0], chain.data[0], chain.data[1]); });
+    TamperMatrix matrix("encrypted chain map, LZ4 + AES-256", [&](const QList<QByteArray>& files) {
+        return restore(files[0], chain.data[0], chain.data[1]);
+    });
     matrix.addFile("map", chain.maps[1]);
     matrix.run({0xFF});
     matrix.expectNothingAccepted();
@@ -95,8 +95,8 @@ public:
     explicit ReopenedRestore(const QByteArray& map)
         : data0_(QSharedPointer<QBuffer>::create())
         , data1_(QSharedPointer<QBuffer>::create())
-        , stream_(QSharedPointer<MapStream>::create(bufferWith(map), 1, nullptr), {{0, data0_}, {1, data1_}},
-                  Password, nullptr)
+        , stream_(QSharedPointer<MapStream>::create(bufferWith(map), 1, nullptr), {{0, data0_}, {1, data1_}}, Password,
+                  nullptr)
     {
         EXPECT_TRUE(stream_.open(QIODevice::ReadOnly | QIODevice::Unbuffered));
     }
@@ -132,9 +132,8 @@ TEST(ChainTamperTest, compressedUnencryptedChain)
 {
     const BackupChain chain = backUpChain(Compression::Lz4, Encryption::NoEncryption);
     ASSERT_EQ(restore(chain.maps[1], chain.data[0], chain.data[1]).data, Second);
-    TamperMatrix matrix("unencrypted chain, LZ4", [](const QList<QByteArray>& files) {
-        return restore(files[0], files[1], files[2]);
-    });
+    TamperMatrix matrix("unencrypted chain, LZ4",
+                        [](const QList<QByteArray>& files) { return restore(files[0], files[1], files[2]); });
     matrix.addFile("map", chain.maps[1]);
     matrix.addFile("data 0", chain.data[0]);
     matrix.addFile("data 1", chain.data[1]);

@@ -39,8 +39,9 @@ void TamperMatrix::run(const QList<quint8>& masks)
         const QByteArray& bytes = files_[file];
         for (int offset = 0; offset < bytes.size(); ++offset)
             for (quint8 mask : masks)
-                tryVariant(file, flipped(bytes, offset, mask),
-                           QString("%1 byte %2 xor 0x%3").arg(fileNames_[file]).arg(offset).arg(mask, 2, 16, QChar('0')));
+                tryVariant(
+                    file, flipped(bytes, offset, mask),
+                    QString("%1 byte %2 xor 0x%3").arg(fileNames_[file]).arg(offset).arg(mask, 2, 16, QChar('0')));
         for (int length = 0; length < bytes.size(); ++length)
             tryVariant(file, bytes.left(length), QString("%1 cut to %2 bytes").arg(fileNames_[file]).arg(length));
     }

@@ -1,7 +1,7 @@
+#include "stream/exception/erroroperation.h"
 #include "stream/exception/unsupportedoperation.h"
 #include "stream/istreamread.h"
 #include "stream/istreamwrite.h"
-#include "stream/exception/erroroperation.h"
 #include "stream/joinstream.h"
 #include "stream/readfixedsizestream.h"
 #include "stream/spacerzerostream.h"
@@ -129,7 +129,10 @@ TEST(StreamRefusals, logTheSignatureAndThrow)
     char byte;
     const std::pair<std::function<void()>, const char*> refusals[] = {
         {[&] { read.open(QIODevice::WriteOnly); }, "virtual bool ZRV::Stream::IStreamRead::open(QIODevice::OpenMode)"},
-        {[&] { read.open(QIODevice::ReadWrite); read.write("x"); },
+        {[&] {
+             read.open(QIODevice::ReadWrite);
+             read.write("x");
+         },
          "virtual qint64 ZRV::Stream::IStreamRead::writeData(const char *, qint64)"},
         {[&] { write.open(QIODevice::WriteOnly | QIODevice::Truncate); },
          "virtual bool ZRV::Stream::IStreamWrite::open(QIODevice::OpenMode)"},
@@ -138,7 +141,10 @@ TEST(StreamRefusals, logTheSignatureAndThrow)
         {[&] { join.open(QIODevice::ReadWrite); }, "virtual bool ZRV::Stream::JoinStream::open(QIODevice::OpenMode)"},
         {[&] { spacer.open(QIODevice::WriteOnly); },
          "virtual bool ZRV::Stream::SpacerZeroStream::open(QIODevice::OpenMode)"},
-        {[&] { spacer.open(QIODevice::ReadWrite); spacer.write("x"); },
+        {[&] {
+             spacer.open(QIODevice::ReadWrite);
+             spacer.write("x");
+         },
          "virtual qint64 ZRV::Stream::SpacerZeroStream::writeData(const char *, qint64)"},
     };
     for (const auto& [refuse, signature] : refusals) {

@@ -1,5 +1,5 @@
-#include "stream/exception/erroroperation.h"
 #include "stream/joinstream.h"
+#include "stream/exception/erroroperation.h"
 #include "support/logcapture.h"
 #include "support/streamtesting.h"
 #include "support/trickledevice.h"

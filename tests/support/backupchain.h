@@ -14,17 +14,15 @@ struct BackupChain
     QList<QByteArray> data; // data stream of revision i
 
     static BackupChain take(const QList<QByteArray>& sourceStates, unsigned int blockSize,
-                            ZRV::Core::Compression::Algorithm compression,
-                            ZRV::Core::Encryption::Algorithm encryption, const QByteArray& password);
+                            ZRV::Core::Compression::Algorithm compression, ZRV::Core::Encryption::Algorithm encryption,
+                            const QByteArray& password);
     // The same in an authenticated repository: version 5 maps under keys.
     static BackupChain take(const QList<QByteArray>& sourceStates, unsigned int blockSize,
-                            ZRV::Core::Compression::Algorithm compression,
-                            ZRV::Core::Encryption::Algorithm encryption,
+                            ZRV::Core::Compression::Algorithm compression, ZRV::Core::Encryption::Algorithm encryption,
                             const ZRV::Stream::BlockLevel::RepositoryKeys& keys);
 
 private:
     static BackupChain take(const QList<QByteArray>& sourceStates, unsigned int blockSize,
-                            ZRV::Core::Compression::Algorithm compression,
-                            ZRV::Core::Encryption::Algorithm encryption, const QByteArray& password,
-                            const ZRV::Stream::BlockLevel::RepositoryKeys* keys);
+                            ZRV::Core::Compression::Algorithm compression, ZRV::Core::Encryption::Algorithm encryption,
+                            const QByteArray& password, const ZRV::Stream::BlockLevel::RepositoryKeys* keys);
 };

@@ -40,9 +40,8 @@ QByteArray fastV2Container(const QByteArray& data, ZRV::Core::Encryption::Algori
     V2::Header header(password);
     QDataStream headerStream(container);
     headerStream >> header;
-    ZRV::Stream::EncryptionStream wrapping(openBuffer(payloadKeys), algorithm,
-                                           header.encryptionInfo()->masterKey(), QByteArray(),
-                                           ZRV::Core::Encryption::KeyWrap, nullptr);
+    ZRV::Stream::EncryptionStream wrapping(openBuffer(payloadKeys), algorithm, header.encryptionInfo()->masterKey(),
+                                           QByteArray(), ZRV::Core::Encryption::KeyWrap, nullptr);
     wrapping.open(QIODevice::ReadOnly);
     header.encryptionInfo()->setCryptedKey(wrapping.readAll());
     const int payloadStart = header.getSize() + V2::HeaderValidate(&header).getSize();
@@ -60,8 +59,8 @@ QByteArray fastV1Container(const QByteArray& data, ZRV::Core::Encryption::Algori
 
     QSharedPointer<QIODevice> payload = openBuffer(data);
     if (useCompression) {
-        payload = QSharedPointer<ZRV::Stream::CompressionStream>::create(payload, ZRV::Core::Compression::Gzip,
-                                                                         nullptr);
+        payload =
+            QSharedPointer<ZRV::Stream::CompressionStream>::create(payload, ZRV::Core::Compression::Gzip, nullptr);
         payload->open(QIODevice::ReadOnly);
     }
     ZRV::Stream::EncryptionStream encryption(payload, algorithm, header.encryptionInfo()->masterKey(), QByteArray(),

@@ -35,8 +35,14 @@ protected:
 
 TEST_F(BackupCommands, chainRestoresEveryRevision)
 {
-    struct Case { const char* variant; const char* compress; const char* cipher; };
-    for (const Case& c : {Case{"image", "lz4", "aes256"}, Case{"file", "gzip", "aes128"}, Case{"image", "none", "none"}}) {
+    struct Case
+    {
+        const char* variant;
+        const char* compress;
+        const char* cipher;
+    };
+    for (const Case& c :
+         {Case{"image", "lz4", "aes256"}, Case{"file", "gzip", "aes128"}, Case{"image", "none", "none"}}) {
         SCOPED_TRACE(testing::Message() << c.variant << " " << c.compress << " " << c.cipher);
         QDir(path("repo")).removeRecursively();
         QFile::remove(path("image"));
@@ -48,7 +54,7 @@ TEST_F(BackupCommands, chainRestoresEveryRevision)
         revisions << read("image");
         ASSERT_EQ(backup(c.variant, c.compress, c.cipher).exitCode, 0);
 
-        writeImage(BlockSize + 5, 10, 'c');         // one block changed
+        writeImage(BlockSize + 5, 10, 'c'); // one block changed
         writeImage(60 * BlockSize, BlockSize, 'd'); // the image grows
         revisions << read("image");
         ASSERT_EQ(backup(c.variant, c.compress, c.cipher).exitCode, 0);

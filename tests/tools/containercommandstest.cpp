@@ -22,10 +22,15 @@ TEST_F(ContainerCommands, roundTripsBothFormatsAndEveryCipher)
 {
     const QByteArray data = compressibleBytes(300'000);
     const QString in = write("in", data);
-    struct Case { QString format; QString cipher; bool compress; };
-    const Case cases[] = {{"2", "aes256", true},  {"2", "aes192", true}, {"2", "aes128", false}, {"2", "3des", true},
-                          {"2", "3des2", true},   {"2", "des", true},    {"2", "none", true},    {"2", "none", false},
-                          {"1", "aes256", true},  {"1", "3des", false},  {"1", "none", true}};
+    struct Case
+    {
+        QString format;
+        QString cipher;
+        bool compress;
+    };
+    const Case cases[] = {{"2", "aes256", true}, {"2", "aes192", true}, {"2", "aes128", false}, {"2", "3des", true},
+                          {"2", "3des2", true},  {"2", "des", true},    {"2", "none", true},    {"2", "none", false},
+                          {"1", "aes256", true}, {"1", "3des", false},  {"1", "none", true}};
     for (const Case& c : cases) {
         SCOPED_TRACE(qPrintable(c.format + " " + c.cipher + (c.compress ? " gzip" : "")));
         QStringList packArguments{"pack", "-q", "--format", c.format, "--cipher", c.cipher, in, path("box")};
@@ -153,7 +158,11 @@ TEST_F(ContainerCommands, damagedGzipStreamsFail)
 {
     const Run pack = runZrv({"pack", "-q", "--cipher", "none", "-", "-"}, "", compressibleBytes(200'000));
     ASSERT_EQ(pack.exitCode, 0) << pack.err.constData();
-    struct Case { const char* name; QByteArray bytes; };
+    struct Case
+    {
+        const char* name;
+        QByteArray bytes;
+    };
     const Case damaged[] = {
         {"bitFlippedInTheMiddle", flipped(pack.out, pack.out.size() / 2, 0x01)},
         {"crcFlipped", flipped(pack.out, pack.out.size() - 6, 0x01)},

@@ -15,8 +15,8 @@ TEST_F(FetchCommand, downloadsWholeOrInParts)
 
     for (const char* parts : {"1", "3"}) {
         const QString out = QStringLiteral("fetched-%1").arg(parts);
-        const Run fetch = runZrv({"fetch", "-q", "--local", path("bucket"), "--parts", parts,
-                                 "--part-size", QString::number(10 << 20), "objects/blob", path(out)});
+        const Run fetch = runZrv({"fetch", "-q", "--local", path("bucket"), "--parts", parts, "--part-size",
+                                  QString::number(10 << 20), "objects/blob", path(out)});
         ASSERT_EQ(fetch.exitCode, 0) << fetch.err.constData();
         EXPECT_EQ(read(out), object) << parts << " parts";
     }

@@ -3,13 +3,13 @@
 #include "support/testbytes.h"
 #include "tooltest.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRandomGenerator>
-#include <QDeadlineTimer>
 #include <csignal>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -49,7 +49,8 @@ protected:
     }
     bool restores(int revision, const QByteArray& expected)
     {
-        const Run restore = runZrv({"restore", "-q", "--revision", QString::number(revision), path("repo"), path("out")});
+        const Run restore =
+            runZrv({"restore", "-q", "--revision", QString::number(revision), path("repo"), path("out")});
         return restore.exitCode == 0 && read("out") == expected;
     }
 };
@@ -58,7 +59,14 @@ protected:
 
 TEST_F(RepositoryCommands, settingsAreFixedAtInit)
 {
-    struct Case { const char* name; QStringList arguments; QByteArray password; int exitCode; const char* message; };
+    struct Case
+    {
+        const char* name;
+        QStringList arguments;
+        QByteArray password;
+        int exitCode;
+        const char* message;
+    };
     const Case cases[] = {
         {"notARepository", {"backup", "IMAGE", "NOWHERE"}, "secret", 1, "zrv init"},
         {"plainDirectory", {"backup", "IMAGE", "EMPTY"}, "secret", 1, "zrv init"},
@@ -134,8 +142,7 @@ TEST_F(RepositoryCommands, oneWriterAtATime)
     int descriptor = -1;
     QDeadlineTimer deadline(60'000);
     while ((descriptor = ::open(qPrintable(path("fifo")), O_WRONLY | O_NONBLOCK | O_CLOEXEC)) < 0 && errno == ENXIO
-           && !deadline.hasExpired() && !first->waitForFinished(10)) {
-    }
+           && !deadline.hasExpired() && !first->waitForFinished(10)) { }
     ASSERT_GE(descriptor, 0) << first->readAllStandardError().constData();
     fcntl(descriptor, F_SETFL, 0); // blocking writes
     QFile fifo;
@@ -221,11 +228,21 @@ TEST_F(RepositoryCommands, brokenChainsAreReported)
     ASSERT_EQ(backup().exitCode, 0);
     const QByteArray data1 = read(data(1));
 
-    struct Case { const char* name; std::function<void()> damage; const char* file; };
+    struct Case
+    {
+        const char* name;
+        std::function<void()> damage;
+        const char* file;
+    };
     const Case cases[] = {
         {"lostData", [&] { QFile::remove(path(data(1))); }, "00000001.data"},
         {"cutData", [&] { write(data(1), data1.left(data1.size() / 2)); }, "00000001.data"},
-        {"fifoData", [&] { QFile::remove(path(data(1))); mkfifo(qPrintable(path(data(1))), 0600); }, "00000001.data"},
+        {"fifoData",
+         [&] {
+             QFile::remove(path(data(1)));
+             mkfifo(qPrintable(path(data(1))), 0600);
+         },
+         "00000001.data"},
         {"flippedData", [&] { write(data(1), flipped(data1, 100)); }, "00000001.data"},
     };
     for (const Case& c : cases) {
@@ -293,7 +310,9 @@ TEST_F(RepositoryCommands, filesArePrivate)
     ASSERT_EQ(runZrv({"pack", "-q", path("image"), path("box")}).exitCode, 0);
     umask(saved);
     for (const QString& name : QStringList{"repo", "repo/settings", map(1), data(1), "out", "box"}) {
-        struct stat status {};
+        struct stat status
+        {
+        };
         ASSERT_EQ(stat(qPrintable(path(name)), &status), 0) << qPrintable(name);
         EXPECT_EQ(status.st_mode & 0777, S_ISDIR(status.st_mode) ? 0700u : 0600u) << qPrintable(name);
     }
@@ -313,9 +332,9 @@ TEST_F(RepositoryCommands, plainRevisionsInAnEncryptedRepositoryAreRefused)
     ASSERT_EQ(runZrv({"backup", "-q", path("image"), path("plain")}).exitCode, 0);
     QFile::copy(path("plain/00000001.map"), path(map(1)));
     QFile::copy(path("plain/00000001.data"), path(data(1)));
-    for (const QStringList& arguments : {QStringList{"restore", path("repo"), path("out")},
-                                         QStringList{"check", path("repo")},
-                                         QStringList{"backup", path("image"), path("repo")}}) {
+    for (const QStringList& arguments :
+         {QStringList{"restore", path("repo"), path("out")}, QStringList{"check", path("repo")},
+          QStringList{"backup", path("image"), path("repo")}}) {
         SCOPED_TRACE(qPrintable(arguments.first()));
         const Run run = runZrv(arguments);
         EXPECT_EQ(run.exitCode, 1);

@@ -1,6 +1,6 @@
 // The repository settings tag, pinned by a value computed independently (Python's hashlib and hmac).
-#include "repositorysettings.h"
 #include "settingskey.h"
+#include "repositorysettings.h"
 #include "toolerror.h"
 
 #include <gtest/gtest.h>
@@ -22,8 +22,7 @@ TEST(RepositorySettings, sealedSettingsRoundTripAndRefuseOtherLengths)
 {
     for (const auto cipher : {ZRV::Core::Encryption::Aes256, ZRV::Core::Encryption::NoEncryption}) {
         SCOPED_TRACE(int(cipher));
-        RepositorySettings settings =
-            RepositorySettings::create(cipher, ZRV::Core::Compression::Gzip, 65536, 1000);
+        RepositorySettings settings = RepositorySettings::create(cipher, ZRV::Core::Compression::Gzip, 65536, 1000);
         settings.seal("secret");
         const QByteArray bytes = settings.encode();
         EXPECT_EQ(bytes.size(), settings.encrypted() ? 86 : 34);

@@ -40,7 +40,8 @@ protected:
 
     QByteArray restored(int revision)
     {
-        const Run restore = runZrv({"restore", "-q", "--revision", QString::number(revision), path("repo"), path("out")});
+        const Run restore =
+            runZrv({"restore", "-q", "--revision", QString::number(revision), path("repo"), path("out")});
         EXPECT_EQ(restore.exitCode, 0) << restore.err.constData();
         return read("out");
     }
@@ -55,7 +56,11 @@ TEST_F(SourcesAndTargets, everyKindOfSourceIsReadToItsEnd)
     image.insert(4096, QByteArray(3 * 4096, '\0'));
     write("image", image);
     ASSERT_EQ(mkfifo(qPrintable(path("image.fifo")), 0600), 0);
-    struct Case { const char* name; QString commandLine; };
+    struct Case
+    {
+        const char* name;
+        QString commandLine;
+    };
     const QString backup = QStringLiteral("\"$ZRV\" backup -q --variant image ");
     const Case cases[] = {
         {"dash", QStringLiteral("(head -c 5000 %1; tail -c +5001 %1) | %2 - %3")},
@@ -100,7 +105,9 @@ TEST_F(SourcesAndTargets, restoresOntoDevicesFifosAndSparseFiles)
 
     // Zero blocks become holes: only the three blocks with data are allocated.
     ASSERT_EQ(restored(1), image);
-    struct stat status {};
+    struct stat status
+    {
+    };
     ASSERT_EQ(stat(qPrintable(path("out")), &status), 0);
     EXPECT_LE(status.st_blocks * 512, 4 * 4096);
 

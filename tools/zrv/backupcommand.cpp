@@ -31,9 +31,10 @@ void checkWrittenMap(const QString& path, const QString& target, const MapStream
         && map.blockCount() == written.blockCount()
         && quint64(file->size()) == quint64(map.pos()) + map.blockCount() * MapStream::Data::DataBlockSize;
     if (!same)
-        throw ToolError(ToolError::Failure, QStringLiteral("cannot write %1: the map read back differs from what "
-                                                           "was written")
-                                                .arg(target));
+        throw ToolError(ToolError::Failure,
+                        QStringLiteral("cannot write %1: the map read back differs from what "
+                                       "was written")
+                            .arg(target));
 }
 
 } // namespace
@@ -82,10 +83,11 @@ int BackupCommand::run(const QCommandLineParser& parser) const
         for (const auto& problem : repository.missingData(previous))
             missing << QStringLiteral("%1: %2").arg(problem.first, problem.second);
         if (!missing.isEmpty())
-            throw ToolError(ToolError::Failure, QStringLiteral("revision %1 cannot be continued: %2 (zrv check %3 "
-                                                               "tells more)")
-                                                    .arg(previous)
-                                                    .arg(missing.join(QLatin1String("; ")), repository.path()));
+            throw ToolError(ToolError::Failure,
+                            QStringLiteral("revision %1 cannot be continued: %2 (zrv check %3 "
+                                           "tells more)")
+                                .arg(previous)
+                                .arg(missing.join(QLatin1String("; ")), repository.path()));
         inMap = repository.openMap(previous);
         if (inMap->useEncryption() != settings.encrypted())
             throw ToolError(ToolError::Failure,
@@ -96,8 +98,9 @@ int BackupCommand::run(const QCommandLineParser& parser) const
                                      repository.path()));
         const auto check = RevisionStream::checkPassword(inMap, password);
         if (!check.first)
-            throw ToolError(ToolError::Failure, QStringLiteral("the password does not open %1: %2")
-                                                    .arg(repository.mapPath(previous), check.second));
+            throw ToolError(
+                ToolError::Failure,
+                QStringLiteral("the password does not open %1: %2").arg(repository.mapPath(previous), check.second));
     }
 
     const auto source = QSharedPointer<SourceDevice>::create(sourcePath, image);
@@ -118,16 +121,18 @@ int BackupCommand::run(const QCommandLineParser& parser) const
         data = QSharedPointer<DifferentialFileDataStream>::create(source, outMap, inMap, settings.compression(),
                                                                   settings.cipher(), password, nullptr);
     if (!data->open(QIODevice::ReadOnly))
-        throw ToolError(ToolError::Failure, QStringLiteral("cannot back up %1: %2")
-                                                .arg(sourcePath, data->errorString().isEmpty() ? source->errorString()
-                                                                                              : data->errorString()));
+        throw ToolError(
+            ToolError::Failure,
+            QStringLiteral("cannot back up %1: %2")
+                .arg(sourcePath, data->errorString().isEmpty() ? source->errorString() : data->errorString()));
     if (outMap->revision() != revision)
-        throw ToolError(ToolError::Failure, QStringLiteral("%1 continues as revision %2 instead of %3; nothing was "
-                                                           "written (zrv check %4)")
-                                                .arg(repository.mapPath(previous))
-                                                .arg(outMap->revision())
-                                                .arg(revision)
-                                                .arg(repository.path()));
+        throw ToolError(ToolError::Failure,
+                        QStringLiteral("%1 continues as revision %2 instead of %3; nothing was "
+                                       "written (zrv check %4)")
+                            .arg(repository.mapPath(previous))
+                            .arg(outMap->revision())
+                            .arg(revision)
+                            .arg(repository.path()));
     const bool full = data->isFull();
 
     PrivateFile stored(repository.dataPath(revision), PrivateFile::NoReplace);

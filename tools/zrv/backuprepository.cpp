@@ -27,7 +27,9 @@ namespace {
 QSharedPointer<QFile> openRegular(const QString& path, QString& error)
 {
     const int descriptor = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    struct stat status {};
+    struct stat status
+    {
+    };
     if (descriptor < 0 || fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {
         error = descriptor < 0 || !status.st_mode ? systemError() : QStringLiteral("it is not a regular file");
         if (descriptor >= 0)
@@ -46,8 +48,8 @@ BackupRepository::BackupRepository(const QString& path)
     , directory_(path)
 {
     if (!QFileInfo(path).isDir())
-        throw ToolError(ToolError::Failure, QStringLiteral("there is no repository at %1 (create one with zrv init %1)")
-                                                .arg(path));
+        throw ToolError(ToolError::Failure,
+                        QStringLiteral("there is no repository at %1 (create one with zrv init %1)").arg(path));
 }
 
 QString BackupRepository::settingsPath() const
@@ -178,10 +180,11 @@ QList<QPair<QString, QString>> BackupRepository::missingData(unsigned int revisi
         MapStream::Data record;
         records >> record;
         if (records.status() != QDataStream::Ok)
-            throw ToolError(ToolError::Failure, QStringLiteral("cannot read %1: it ends before record %2 of %3")
-                                                    .arg(mapPath(revision))
-                                                    .arg(block)
-                                                    .arg(map->blockCount()));
+            throw ToolError(ToolError::Failure,
+                            QStringLiteral("cannot read %1: it ends before record %2 of %3")
+                                .arg(mapPath(revision))
+                                .arg(block)
+                                .arg(map->blockCount()));
         if (record.isUsed())
             ends[record.revision()] = qMax(ends.value(record.revision()), record.offset() + record.length());
     }
@@ -189,7 +192,9 @@ QList<QPair<QString, QString>> BackupRepository::missingData(unsigned int revisi
     for (auto it = ends.begin(); it != ends.end(); ++it) {
         const unsigned long long needed = it.value();
         const QString data = dataPath(it.key());
-        struct stat status {};
+        struct stat status
+        {
+        };
         if (it.key() == 0 || it.key() > revision)
             problems << qMakePair(mapPath(revision),
                                   QStringLiteral("it refers to revision %1, which cannot exist yet").arg(it.key()));
@@ -198,10 +203,11 @@ QList<QPair<QString, QString>> BackupRepository::missingData(unsigned int revisi
         else if (!S_ISREG(status.st_mode))
             problems << qMakePair(data, QStringLiteral("it is not a regular file"));
         else if (quint64(status.st_size) < needed)
-            problems << qMakePair(data, QStringLiteral("it holds %1 bytes where revision %2 needs %3")
-                            .arg(status.st_size)
-                            .arg(revision)
-                            .arg(needed));
+            problems << qMakePair(data,
+                                  QStringLiteral("it holds %1 bytes where revision %2 needs %3")
+                                      .arg(status.st_size)
+                                      .arg(revision)
+                                      .arg(needed));
     }
     return problems;
 }
@@ -233,16 +239,19 @@ std::unique_ptr<QLockFile> BackupRepository::lock(int waitSeconds) const
         QString host;
         QString application;
         lock->getLockInfo(&pid, &host, &application);
-        throw ToolError(ToolError::Failure, QStringLiteral("%1 is in use by another backup: process %2 on %3 since %4 "
-                                                           "(--lock-wait SECONDS waits for it)")
-                                                .arg(path_)
-                                                .arg(pid)
-                                                .arg(host, QFileInfo(path).lastModified().toString(Qt::ISODate)));
+        throw ToolError(ToolError::Failure,
+                        QStringLiteral("%1 is in use by another backup: process %2 on %3 since %4 "
+                                       "(--lock-wait SECONDS waits for it)")
+                            .arg(path_)
+                            .arg(pid)
+                            .arg(host, QFileInfo(path).lastModified().toString(Qt::ISODate)));
     }
     throw ToolError(ToolError::Failure,
-                    QStringLiteral("cannot lock %1: %2").arg(path, lock->error() == QLockFile::PermissionError
-                                                                     ? systemError(EACCES)
-                                                                     : QStringLiteral("the lock file is unreadable")));
+                    QStringLiteral("cannot lock %1: %2")
+                        .arg(path,
+                             lock->error() == QLockFile::PermissionError
+                                 ? systemError(EACCES)
+                                 : QStringLiteral("the lock file is unreadable")));
 }
 
 QStringList BackupRepository::removeLeftovers() const

@@ -7,11 +7,11 @@
 #include "core/exception/base.h"
 
 #include <QDataStream>
-#include <functional>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <cstdio>
+#include <functional>
 
 using namespace ZRV::Stream::BlockLevel;
 
@@ -103,7 +103,8 @@ int CheckCommand::run(const QCommandLineParser& parser) const
     QList<unsigned int> revisions = repository.revisions();
     if (const unsigned int only = revision(parser)) {
         if (!revisions.contains(only))
-            throw ToolError(ToolError::Failure, QStringLiteral("%1 has no revision %2").arg(repository.path()).arg(only));
+            throw ToolError(ToolError::Failure,
+                            QStringLiteral("%1 has no revision %2").arg(repository.path()).arg(only));
         revisions = {only};
     }
     if (repository.hasSettings())

@@ -6,7 +6,7 @@ using namespace ZRV::Core::Encryption;
 
 CipherChoice::Choices CipherChoice::containerCiphers()
 {
-    return {{"aes256", Aes256}, {"aes192", Aes192}, {"aes128", Aes128}, {"3des", Des3},
+    return {{"aes256", Aes256}, {"aes192", Aes192}, {"aes128", Aes128},    {"3des", Des3},
             {"3des2", Des112},  {"des", Des},       {"none", NoEncryption}};
 }
 

@@ -60,8 +60,9 @@ void Command::checkSettingOptions(const QCommandLineParser& parser, const Reposi
 {
     const auto check = [&](const QString& option, const QString& given, const QString& recorded) {
         if (parser.isSet(option) && given != recorded)
-            throw ToolError(ToolError::Usage, QStringLiteral("%1 was made with --%2 %3 and keeps it (--%2 %4 given)")
-                                                  .arg(repository, option, recorded, given));
+            throw ToolError(ToolError::Usage,
+                            QStringLiteral("%1 was made with --%2 %3 and keeps it (--%2 %4 given)")
+                                .arg(repository, option, recorded, given));
     };
     if (parser.isSet(QStringLiteral("cipher")))
         choiceOption(parser, QStringLiteral("cipher"), CipherChoice::backupCiphers());

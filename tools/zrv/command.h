@@ -62,6 +62,7 @@ T Command::choiceOption(const QCommandLineParser& parser, const QString& option,
             return choice.second;
         names << choice.first;
     }
-    throw ToolError(ToolError::Usage,
-                    QStringLiteral("--%1 takes one of %2, not '%3'").arg(option, names.join(QLatin1String(", ")), given));
+    throw ToolError(
+        ToolError::Usage,
+        QStringLiteral("--%1 takes one of %2, not '%3'").arg(option, names.join(QLatin1String(", ")), given));
 }

@@ -13,8 +13,8 @@
 
 using namespace ZRV::Stream::FileContainer;
 
-QString ContainerReader::read(const QString& in, QIODevice* out, const PasswordSource& passwords,
-                             bool allowUnencrypted, bool quiet)
+QString ContainerReader::read(const QString& in, QIODevice* out, const PasswordSource& passwords, bool allowUnencrypted,
+                              bool quiet)
 {
     const ContainerInput input(in);
     if (!input.encrypted() && passwords.supplied() && !allowUnencrypted)
@@ -43,11 +43,12 @@ QString ContainerReader::read(const QString& in, QIODevice* out, const PasswordS
                         QStringLiteral("%1 is damaged or was altered: its integrity tag does not match").arg(in));
     // Packing from a pipe records no size.
     if (recorded != 0 && recorded != static_cast<unsigned long long>(total))
-        throw ToolError(ToolError::Failure, QStringLiteral("%1 is damaged: it holds %2 bytes where its header "
-                                                           "recorded %3")
-                                                .arg(in)
-                                                .arg(total)
-                                                .arg(recorded));
+        throw ToolError(ToolError::Failure,
+                        QStringLiteral("%1 is damaged: it holds %2 bytes where its header "
+                                       "recorded %3")
+                            .arg(in)
+                            .arg(total)
+                            .arg(recorded));
     if (input.authenticated())
         return {};
     QStringList checked;

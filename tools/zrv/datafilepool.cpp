@@ -23,7 +23,9 @@ public:
     bool open(OpenMode mode) override
     {
         const int descriptor = pool_->descriptor(this, path_);
-        struct stat status {};
+        struct stat status
+        {
+        };
         if (descriptor < 0 || fstat(descriptor, &status) != 0) {
             setErrorString(QStringLiteral("cannot open %1: %2")
                                .arg(path_, errno ? systemError() : QStringLiteral("it is not a regular file")));
@@ -44,8 +46,7 @@ protected:
     {
         const int descriptor = pool_->descriptor(this, path_);
         ssize_t count = -1;
-        while (descriptor >= 0 && (count = pread(descriptor, data, size_t(maxSize), pos())) < 0 && errno == EINTR) {
-        }
+        while (descriptor >= 0 && (count = pread(descriptor, data, size_t(maxSize), pos())) < 0 && errno == EINTR) { }
         if (count < 0)
             setErrorString(QStringLiteral("cannot read %1: %2")
                                .arg(path_, errno ? systemError() : QStringLiteral("it is not a regular file")));
@@ -63,7 +64,7 @@ private:
 
 DataFilePool::DataFilePool()
 {
-    rlimit files {};
+    rlimit files{};
     const rlim_t soft = getrlimit(RLIMIT_NOFILE, &files) == 0 ? files.rlim_cur : 1024;
     limit_ = int(qBound<rlim_t>(4, soft / 4, 256));
 }
@@ -96,9 +97,10 @@ int DataFilePool::descriptor(const void* owner, const QString& path)
         open_.removeFirst();
     }
     // O_NONBLOCK: opening a FIFO must not wait for a writer; it is refused below.
-    const int descriptor =
-        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    struct stat status {};
+    const int descriptor = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    struct stat status
+    {
+    };
     if (descriptor < 0)
         return -1;
     if (fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {

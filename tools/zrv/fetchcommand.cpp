@@ -26,8 +26,8 @@ QString FetchCommand::description() const
 
 void FetchCommand::addOptions(QCommandLineParser& parser) const
 {
-    parser.addOption({QStringLiteral("local"), QStringLiteral("The objects lie below directory DIR."),
-                      QStringLiteral("DIR")});
+    parser.addOption(
+        {QStringLiteral("local"), QStringLiteral("The objects lie below directory DIR."), QStringLiteral("DIR")});
     parser.addOption({QStringLiteral("url"), QStringLiteral("The objects are served over HTTP(S) below BASE."),
                       QStringLiteral("BASE")});
     parser.addOption({QStringLiteral("parts"), QStringLiteral("Download in N parts side by side (default 1)."),

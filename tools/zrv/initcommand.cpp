@@ -39,10 +39,11 @@ int InitCommand::run(const QCommandLineParser& parser) const
     const qint64 blockSize = numberOption(parser, QStringLiteral("block-size"), 512);
     if (blockSize > 64 << 20)
         throw ToolError(ToolError::Usage, QStringLiteral("--block-size takes at most 67108864 bytes"));
-    const qint64 iterations = numberOption(parser, QStringLiteral("kdf-iterations"), RepositorySettings::MinimumIterations);
+    const qint64 iterations =
+        numberOption(parser, QStringLiteral("kdf-iterations"), RepositorySettings::MinimumIterations);
     if (iterations > RepositorySettings::MaximumIterations)
-        throw ToolError(ToolError::Usage, QStringLiteral("--kdf-iterations takes at most %1")
-                                              .arg(RepositorySettings::MaximumIterations));
+        throw ToolError(ToolError::Usage,
+                        QStringLiteral("--kdf-iterations takes at most %1").arg(RepositorySettings::MaximumIterations));
 
     if (mkdir(QFile::encodeName(path).constData(), 0700) != 0 && errno != EEXIST)
         throw ToolError(ToolError::Failure, QStringLiteral("cannot create %1: %2").arg(path, systemError()));
@@ -50,8 +51,7 @@ int InitCommand::run(const QCommandLineParser& parser) const
     if (repository.hasSettings())
         throw ToolError(ToolError::Failure, QStringLiteral("%1 is a repository already").arg(path));
 
-    RepositorySettings settings =
-        RepositorySettings::create(cipher, compression, quint32(blockSize), int(iterations));
+    RepositorySettings settings = RepositorySettings::create(cipher, compression, quint32(blockSize), int(iterations));
     const unsigned int newest = repository.newestRevision();
     if (newest) {
         // Adopting the revisions of zrv 0.1.0: the newest map says what the chain uses; options
@@ -64,15 +64,15 @@ int InitCommand::run(const QCommandLineParser& parser) const
         throw ToolError(ToolError::Failure,
                         QStringLiteral("%1 is neither empty nor a directory of revisions; choose another").arg(path));
     }
-    const QByteArray password =
-        settings.encrypted() ? PasswordSource(passwordFile(parser)).password(newest ? PasswordSource::Existing
-                                                                                     : PasswordSource::New)
-                             : QByteArray();
+    const QByteArray password = settings.encrypted()
+        ? PasswordSource(passwordFile(parser)).password(newest ? PasswordSource::Existing : PasswordSource::New)
+        : QByteArray();
     if (newest) {
         const auto check = RevisionStream::checkPassword(repository.openMap(newest), password);
         if (!check.first)
-            throw ToolError(ToolError::Failure, QStringLiteral("the password does not open %1: %2")
-                                                    .arg(repository.mapPath(newest), check.second));
+            throw ToolError(
+                ToolError::Failure,
+                QStringLiteral("the password does not open %1: %2").arg(repository.mapPath(newest), check.second));
     }
     chmod(QFile::encodeName(path).constData(), 0700);
     settings.seal(password);

@@ -53,8 +53,9 @@ int runCommand(const Command& command, QStringList arguments)
     }
     const int count = parser.positionalArguments().size();
     if (count < command.minimumArguments() || count > command.maximumArguments())
-        throw ToolError(ToolError::Usage, QStringLiteral("usage: zrv %1 [options] %2 (see zrv %1 --help)")
-                                              .arg(command.name(), command.arguments()));
+        throw ToolError(
+            ToolError::Usage,
+            QStringLiteral("usage: zrv %1 [options] %2 (see zrv %1 --help)").arg(command.name(), command.arguments()));
     if (!parser.isSet(QStringLiteral("verbose")))
         QLoggingCategory::setFilterRules(QStringLiteral("*=false"));
     return command.run(parser);

@@ -27,8 +27,12 @@ OutputTarget::OutputTarget(const QString& path, qint64 expectedSize, bool sparse
     if (path == QLatin1String("-")) {
         descriptor = dup(STDOUT_FILENO);
     } else {
-        struct stat link {};
-        struct stat status {};
+        struct stat link
+        {
+        };
+        struct stat status
+        {
+        };
         const QByteArray name = QFile::encodeName(path);
         const bool exists = lstat(name.constData(), &link) == 0;
         if (!exists || S_ISREG(link.st_mode)) {
@@ -55,9 +59,8 @@ OutputTarget::OutputTarget(const QString& path, qint64 expectedSize, bool sparse
         }
         if (blockDevice_ && expectedSize > 0 && capacity < quint64(expectedSize)) {
             ::close(descriptor);
-            throw refusal(path, QStringLiteral("the device holds %1 bytes, the data needs %2")
-                                    .arg(capacity)
-                                    .arg(expectedSize));
+            throw refusal(
+                path, QStringLiteral("the device holds %1 bytes, the data needs %2").arg(capacity).arg(expectedSize));
         }
     }
     if (descriptor >= 0 && isatty(descriptor)) {
@@ -65,8 +68,8 @@ OutputTarget::OutputTarget(const QString& path, qint64 expectedSize, bool sparse
         throw refusal(path_, QStringLiteral("it is a terminal; redirect the output or name a file"));
     }
     stream_ = std::make_unique<QFile>();
-    if (descriptor < 0 || !stream_->open(descriptor, QIODevice::WriteOnly | QIODevice::Unbuffered,
-                                         QFileDevice::AutoCloseHandle))
+    if (descriptor < 0
+        || !stream_->open(descriptor, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle))
         throw refusal(path_, systemError());
 }
 

@@ -20,8 +20,9 @@ QByteArray PasswordSource::password(Purpose purpose) const
     if (!passwordFile_.isEmpty()) {
         QFile file(passwordFile_);
         if (!file.open(QIODevice::ReadOnly))
-            throw ToolError(ToolError::Failure,
-                            QStringLiteral("cannot read the password file %1: %2").arg(passwordFile_, file.errorString()));
+            throw ToolError(
+                ToolError::Failure,
+                QStringLiteral("cannot read the password file %1: %2").arg(passwordFile_, file.errorString()));
         QByteArray line = file.readLine(64 * 1024);
         while (line.endsWith('\n') || line.endsWith('\r'))
             line.chop(1);
@@ -37,8 +38,9 @@ QByteArray PasswordSource::password(Purpose purpose) const
     }
     const QByteArray entered = prompt("Password: ");
     if (entered.isEmpty())
-        throw ToolError(ToolError::Failure, QStringLiteral("a password is needed (use --password-file, "
-                                                           "ZRV_PASSWORD or a terminal)"));
+        throw ToolError(ToolError::Failure,
+                        QStringLiteral("a password is needed (use --password-file, "
+                                       "ZRV_PASSWORD or a terminal)"));
     if (purpose == New && prompt("Repeat the password: ") != entered)
         throw ToolError(ToolError::Failure, QStringLiteral("the two passwords differ"));
     return entered;
@@ -57,7 +59,7 @@ QByteArray PasswordSource::prompt(const char* question)
     fputs(question, terminal);
     fflush(terminal);
 
-    termios saved {};
+    termios saved{};
     const bool echoOff = tcgetattr(fileno(terminal), &saved) == 0;
     if (echoOff) {
         termios silent = saved;

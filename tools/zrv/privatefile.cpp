@@ -132,7 +132,9 @@ void PrivateFile::commit()
     const QByteArray from = QFile::encodeName(temporaryPath_);
     const QByteArray to = QFile::encodeName(target_);
     if (placement_ == Replace) {
-        struct stat status {};
+        struct stat status
+        {
+        };
         if (lstat(to.constData(), &status) == 0 && !S_ISREG(status.st_mode))
             throw ToolError(ToolError::Failure,
                             QStringLiteral("%1 exists and is not a regular file; it was left alone").arg(target_));
@@ -157,8 +159,8 @@ void PrivateFile::commit()
 
 bool PrivateFile::syncDirectory(const QString& path)
 {
-    const int directory = ::open(QFile::encodeName(QFileInfo(path).absolutePath()).constData(),
-                                 O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int directory =
+        ::open(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (directory < 0)
         return false;
     const bool synced = fsync(directory) == 0;

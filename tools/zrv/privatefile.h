@@ -11,7 +11,7 @@ class PrivateFile : public QIODevice
 {
 public:
     enum Placement {
-        Replace,  // a regular file of that name is replaced; anything else there is refused
+        Replace, // a regular file of that name is replaced; anything else there is refused
         NoReplace // the name must be free; an existing file is never touched
     };
 

@@ -3,7 +3,6 @@
 #include "settingskey.h"
 #include "toolerror.h"
 
-
 #include <QDataStream>
 #include <QRandomGenerator>
 

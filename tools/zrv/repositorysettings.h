@@ -20,8 +20,7 @@ public:
 
     // New settings with a random repository id (and salt when encrypted), not yet sealed.
     static RepositorySettings create(ZRV::Core::Encryption::Algorithm cipher,
-                                     ZRV::Core::Compression::Algorithm compression, quint32 blockSize,
-                                     int iterations);
+                                     ZRV::Core::Compression::Algorithm compression, quint32 blockSize, int iterations);
     // Throws ToolError naming `file` when the bytes are no settings of a known version.
     static RepositorySettings decode(const QByteArray& bytes, const QString& file);
 

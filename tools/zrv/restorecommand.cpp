@@ -28,8 +28,9 @@ int RestoreCommand::run(const QCommandLineParser& parser) const
     const BackupRepository repository(parser.positionalArguments().at(0));
     const unsigned int revision = Command::revision(parser) ? Command::revision(parser) : repository.newestRevision();
     if (!repository.revisions().contains(revision))
-        throw ToolError(ToolError::Failure, revision ? QStringLiteral("%1 has no revision %2").arg(repository.path()).arg(revision)
-                                                     : QStringLiteral("%1 holds no revision").arg(repository.path()));
+        throw ToolError(ToolError::Failure,
+                        revision ? QStringLiteral("%1 has no revision %2").arg(repository.path()).arg(revision)
+                                 : QStringLiteral("%1 holds no revision").arg(repository.path()));
 
     const auto map = repository.openMap(revision);
     // The target is refused (a terminal, a device too small) before a password is asked for.

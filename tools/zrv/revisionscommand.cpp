@@ -46,9 +46,10 @@ int RevisionsCommand::run(const QCommandLineParser& parser) const
                 MapStream::Data record;
                 records >> record;
                 if (records.status() != QDataStream::Ok)
-                    throw ToolError(ToolError::Failure, QStringLiteral("cannot read %1: it ends before record %2")
-                                                            .arg(repository.mapPath(revision))
-                                                            .arg(block));
+                    throw ToolError(ToolError::Failure,
+                                    QStringLiteral("cannot read %1: it ends before record %2")
+                                        .arg(repository.mapPath(revision))
+                                        .arg(block));
                 if (record.isUsed() && record.revision() == revision) {
                     ++storedBlocks;
                     storedBytes += record.length();

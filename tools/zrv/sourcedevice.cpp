@@ -39,7 +39,9 @@ bool SourceDevice::open(OpenMode mode)
         descriptor_ = ::open(QFile::encodeName(path_).constData(), O_RDONLY | O_CLOEXEC);
         ownsDescriptor_ = true;
     }
-    struct stat status {};
+    struct stat status
+    {
+    };
     if (descriptor_ < 0 || fstat(descriptor_, &status) != 0) {
         setErrorString(QStringLiteral("cannot open %1: %2").arg(name(), systemError()));
         close();

@@ -8,7 +8,7 @@ namespace ZRV::Core::Encryption {
 enum Algorithm : qint32 {
     Des = 0,
     Des112 = 1, // two-key triple DES
-    Des3 = 2,   // three-key triple DES
+    Des3 = 2, // three-key triple DES
     Aes128 = 3,
     Aes192 = 4,
     Aes256 = 5,

@@ -23,8 +23,8 @@ public:
     // 16 random bytes.
     static QByteArray randomSalt();
     // PBKDF2-HMAC-SHA-256 with max(1, iterations), length(algorithm) bytes.
-    static QByteArray generateAdvanced(Algorithm algorithm, const QByteArray& password,
-                                       const QByteArray& salt, int iterations);
+    static QByteArray generateAdvanced(Algorithm algorithm, const QByteArray& password, const QByteArray& salt,
+                                       int iterations);
 };
 
 } // namespace ZRV::Core::Encryption

@@ -27,8 +27,8 @@ bool OutStream::seek(qint64 pos)
 
 bool OutStream::validate() const
 {
-    return lookBehind_.size() == TrailerLength &&
-           CryptoPP::VerifyBufsEqual(reinterpret_cast<const CryptoPP::byte*>(mac().constData()),
+    return lookBehind_.size() == TrailerLength
+        && CryptoPP::VerifyBufsEqual(reinterpret_cast<const CryptoPP::byte*>(mac().constData()),
                                      reinterpret_cast<const CryptoPP::byte*>(lookBehind_.constData()), TrailerLength);
 }
 

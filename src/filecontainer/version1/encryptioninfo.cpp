@@ -28,26 +28,37 @@ enum TypeByte : quint8 { TypeNone = 0, TypeDes = 1, TypeTripleDes = 2, TypeAes =
 quint16 engineKeyLength(Algorithm algorithm)
 {
     switch (algorithm) {
-    case Des: return EncryptorDes::KeyLength;
-    case Des112: return EncryptorDes112::KeyLength;
-    case Des3: return EncryptorDes3::KeyLength;
-    case Aes128: return EncryptorAes128::KeyLength;
-    case Aes192: return EncryptorAes192::KeyLength;
-    case Aes256: return EncryptorAes256::KeyLength;
-    default: return 0;
+    case Des:
+        return EncryptorDes::KeyLength;
+    case Des112:
+        return EncryptorDes112::KeyLength;
+    case Des3:
+        return EncryptorDes3::KeyLength;
+    case Aes128:
+        return EncryptorAes128::KeyLength;
+    case Aes192:
+        return EncryptorAes192::KeyLength;
+    case Aes256:
+        return EncryptorAes256::KeyLength;
+    default:
+        return 0;
     }
 }
 
 quint8 typeByte(Algorithm algorithm)
 {
     switch (algorithm) {
-    case Des: return TypeDes;
+    case Des:
+        return TypeDes;
     case Des112:
-    case Des3: return TypeTripleDes;
+    case Des3:
+        return TypeTripleDes;
     case Aes128:
     case Aes192:
-    case Aes256: return TypeAes;
-    case NoEncryption: return TypeNone;
+    case Aes256:
+        return TypeAes;
+    case NoEncryption:
+        return TypeNone;
     }
     throw ZRV::Exception::InvalidData(QObject::tr("Invalid encryption type"));
 }
@@ -109,8 +120,8 @@ int EncryptionInfo::getSize() const
 bool EncryptionInfo::operator==(const EncryptionInfo& other) const
 {
     return algorithm_ == other.algorithm_ && mode_ == other.mode_ && padding_ == other.padding_
-        && keyBits_ == other.keyBits_ && reservedByte_ == other.reservedByte_
-        && kdfIteration_ == other.kdfIteration_ && kdfSalt_ == other.kdfSalt_;
+        && keyBits_ == other.keyBits_ && reservedByte_ == other.reservedByte_ && kdfIteration_ == other.kdfIteration_
+        && kdfSalt_ == other.kdfSalt_;
 }
 
 bool EncryptionInfo::operator!=(const EncryptionInfo& other) const
@@ -138,11 +149,20 @@ QDataStream& EncryptionInfo::operator<<(QDataStream& stream)
     quint8 type = 0;
     stream >> type;
     switch (type) {
-    case TypeNone: algorithm_ = NoEncryption; return stream;
-    case TypeDes: algorithm_ = Des; break;
-    case TypeTripleDes: algorithm_ = Des3; break;
-    case TypeAes: algorithm_ = Aes128; break;
-    default: throw ZRV::Exception::InvalidData(QObject::tr("Unsupported encryption type %1").arg(int(type)));
+    case TypeNone:
+        algorithm_ = NoEncryption;
+        return stream;
+    case TypeDes:
+        algorithm_ = Des;
+        break;
+    case TypeTripleDes:
+        algorithm_ = Des3;
+        break;
+    case TypeAes:
+        algorithm_ = Aes128;
+        break;
+    default:
+        throw ZRV::Exception::InvalidData(QObject::tr("Unsupported encryption type %1").arg(int(type)));
     }
     stream >> mode_;
     if (mode_ != EncryptionMode)
@@ -150,7 +170,8 @@ QDataStream& EncryptionInfo::operator<<(QDataStream& stream)
     quint8 saltLength = 0;
     stream >> padding_ >> keyBits_ >> reservedByte_ >> kdfIteration_ >> saltLength;
     if (kdfIteration_ > MaxKdfIteration)
-        throw ZRV::Exception::InvalidData(QObject::tr("Unsupported key derivation iteration count %1").arg(kdfIteration_));
+        throw ZRV::Exception::InvalidData(
+            QObject::tr("Unsupported key derivation iteration count %1").arg(kdfIteration_));
     kdfSalt_.resize(saltLength);
     kdfSalt_.resize(qMax(0, stream.readRawData(kdfSalt_.data(), saltLength)));
     correctedAlgorithm(*this);
@@ -174,21 +195,32 @@ void EncryptionInfo::correctedAlgorithm(EncryptionInfo& info)
     case Aes192:
     case Aes256:
         switch (info.keyBits_) {
-        case 256: info.algorithm_ = Aes256; break;
-        case 192: info.algorithm_ = Aes192; break;
-        case 128: info.algorithm_ = Aes128; break;
+        case 256:
+            info.algorithm_ = Aes256;
+            break;
+        case 192:
+            info.algorithm_ = Aes192;
+            break;
+        case 128:
+            info.algorithm_ = Aes128;
+            break;
         }
         break;
     case Des112:
     case Des3:
         switch (info.keyBits_) {
         case 112:
-        case 128: info.algorithm_ = Des112; break;
+        case 128:
+            info.algorithm_ = Des112;
+            break;
         case 168:
-        case 192: info.algorithm_ = Des3; break;
+        case 192:
+            info.algorithm_ = Des3;
+            break;
         }
         break;
-    default: break;
+    default:
+        break;
     }
 }
 

@@ -92,11 +92,11 @@ QByteArray Header::byteArray() const
 bool Header::operator==(const Header& other) const
 {
     const bool sameCompression = compression_ && other.compression_ ? *compression_ == *other.compression_
-                                                                     : !compression_ && !other.compression_;
-    const bool sameEncryption = encryption_ && other.encryption_ ? *encryption_ == *other.encryption_
-                                                                  : !encryption_ && !other.encryption_;
-    return version_ == other.version_ && reserved_ == other.reserved_ && fileSize_ == other.fileSize_
-        && sameCompression && sameEncryption;
+                                                                    : !compression_ && !other.compression_;
+    const bool sameEncryption =
+        encryption_ && other.encryption_ ? *encryption_ == *other.encryption_ : !encryption_ && !other.encryption_;
+    return version_ == other.version_ && reserved_ == other.reserved_ && fileSize_ == other.fileSize_ && sameCompression
+        && sameEncryption;
 }
 
 bool Header::operator!=(const Header& other) const
@@ -107,8 +107,8 @@ bool Header::operator!=(const Header& other) const
 QDataStream& operator<<(QDataStream& stream, const Header& header)
 {
     stream.setByteOrder(QDataStream::LittleEndian);
-    const qint32 flags = (header.compression_ ? Header::DataCompressed : 0)
-        | (header.encryption_ ? Header::DataEncrypted : 0);
+    const qint32 flags =
+        (header.compression_ ? Header::DataCompressed : 0) | (header.encryption_ ? Header::DataEncrypted : 0);
     stream.writeRawData(Header::Signature, Header::SignatureSize);
     stream << header.version_ << flags << header.reserved_ << qint64(header.fileSize_);
     if (header.compression_)

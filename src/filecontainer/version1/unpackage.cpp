@@ -30,7 +30,8 @@ UnpackageBase::Decryption Unpackage::decrypt(QDataStream& stream, const QSharedP
 {
     EncryptionInfo* info = header_->encryptionInfo();
     const QByteArray iv = readIv(stream, info->algorythm());
-    auto decryption = QSharedPointer<DecryptionStream>::create(input, info->algorythm(), info->masterKey(), iv, AllData);
+    auto decryption =
+        QSharedPointer<DecryptionStream>::create(input, info->algorythm(), info->masterKey(), iv, AllData);
     if (!openStage(*decryption, ReadOnly))
         return {};
     return {decryption, nullptr, quint32(iv.size())};
