@@ -1,5 +1,8 @@
 #include "blocklevel/datastream.h"
 
+#include "blocklevel/blockcodec.h"
+#include "blocklevel/pendingoutput.h"
+
 #include "core/zrvdebug.h"
 #include "stream/exception/erroroperation.h"
 
@@ -23,10 +26,12 @@ DataStream::DataStream(QSharedPointer<QIODevice> source, QSharedPointer<MapStrea
                        Encryption::Algorithm encryption, const QByteArray& password, QObject* parent)
     : IStreamRead(std::move(source), parent)
     , outMap_(std::move(outMap))
+    , pendingOutput_(std::make_unique<PendingOutput>())
     , inMap_(std::move(inMap))
     , encryption_(encryption)
     , compression_(compression)
     , password_(password)
+    , codec_(std::make_unique<BlockCodec>())
 {
 }
 
@@ -48,7 +53,7 @@ bool DataStream::atEnd() const
         return true;
     // A source short of its announced size is not at the end of the run: the next read throws.
     const bool shortOfAnnounced = announcedSize_ >= 0 && sourceBytes_ < announcedSize_;
-    return sourceFailure_.isNull() && !shortOfAnnounced && IStream::atEnd() && pendingOutput_.isEmpty()
+    return sourceFailure_.isNull() && !shortOfAnnounced && IStream::atEnd() && pendingOutput_->isEmpty()
         && QIODevice::bytesAvailable() == 0;
 }
 
@@ -145,13 +150,13 @@ bool DataStream::prepareRun()
     out->calculateHeaderSize();
     out->setCompressionAlgorithm(compression_);
     out->setEncryptionAlgorithm(encryption_);
-    codec_ = BlockCodec(*out);
+    *codec_ = BlockCodec(*out);
     if (!outMap_->useEncryption())
         return true;
     if (!initModificationStream())
         return false;
-    if (codec_.isAuthenticated())
-        outMap_->setMapKey(codec_.mapKey());
+    if (codec_->isAuthenticated())
+        outMap_->setMapKey(codec_->mapKey());
     return true;
 }
 
@@ -166,15 +171,15 @@ bool DataStream::initModificationStream()
     MapStream::Header* out = outMap_->header();
     if (inMap_ && inMap_->codec()) {
         // A version 5 IN map opened with the repository's keys: its key is the chain's.
-        codec_.adoptKey(*inMap_->codec());
+        codec_->adoptKey(*inMap_->codec());
         return true;
     }
     if (inMap_ && !out->keyPadding().isEmpty()) {
-        switch (codec_.unlock(*inMap_->header(), password_, keys_)) {
+        switch (codec_->unlock(*inMap_->header(), password_, keys_)) {
         case BlockCodec::Unlock::Opened:
             return true;
         case BlockCodec::Unlock::Refused:
-            ZrvDebug("TXK").error() << "Error on init master password, message:" << codec_.errorString();
+            ZrvDebug("TXK").error() << "Error on init master password, message:" << codec_->errorString();
             ZrvDebug("TXK").infoH() << "Init new encryption, and do full";
             break;
         case BlockCodec::Unlock::KeyDoesNotFit:
@@ -184,10 +189,10 @@ bool DataStream::initModificationStream()
     }
     // A new master key cannot open the blocks of earlier revisions: the run is full.
     inMap_.reset();
-    const QByteArray keyPadding = codec_.createKey(password_, keys_);
+    const QByteArray keyPadding = codec_->createKey(password_, keys_);
     if (keyPadding.isEmpty()) {
         ZrvDebug("TXK").error() << "Error on create master key";
-        setErrorString(codec_.errorString());
+        setErrorString(codec_->errorString());
         return false;
     }
     out->setKeyPadding(keyPadding);
@@ -196,7 +201,7 @@ bool DataStream::initModificationStream()
 
 QByteArray DataStream::blockModification(const QByteArray& block, unsigned long long)
 {
-    return codec_.encode(block);
+    return codec_->encode(block);
 }
 
 qint64 DataStream::readSource(char* data, qint64 size)
@@ -249,7 +254,7 @@ void DataStream::setSourceSize(qint64 bytes)
 
 void DataStream::throwIfSourceFailed()
 {
-    if (sourceFailure_.isNull() || !pendingOutput_.isEmpty())
+    if (sourceFailure_.isNull() || !pendingOutput_->isEmpty())
         return;
     setErrorString(tr("Error on read source data: %1").arg(sourceFailure_));
     throw ErrorOperation(errorString());
@@ -274,7 +279,7 @@ void DataStream::processBlock(const QByteArray& block, bool used)
     MapStream::Data record;
     record.setRevision(out->revision());
     record.setUsed(used);
-    record.setHash(used ? codec_.blockHash(block) : unusedHash);
+    record.setHash(used ? codec_->blockHash(block) : unusedHash);
     MapStream::Data previous;
     const bool unchanged =
         readPreviousRecord(previous) && previous.isUsed() == used && previous.hash() == record.hash();
@@ -284,7 +289,7 @@ void DataStream::processBlock(const QByteArray& block, bool used)
         const QByteArray stored = blockModification(block, blockIndex_);
         record.setOffset(outputOffset_);
         record.setLength(stored.size());
-        pendingOutput_.append(stored);
+        pendingOutput_->append(stored);
         outputOffset_ += stored.size();
     }
     QDataStream map(outMap_.data());
