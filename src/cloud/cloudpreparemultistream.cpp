@@ -116,7 +116,7 @@ bool CloudPrepareMultiStream::open(OpenMode mode)
             closeAfterFailure();
             return false;
         }
-        connect(d_->operation(index), SIGNAL(finished()), this, SLOT(onOperationFinished()));
+        connect(d_->operation(index), &IOperation::finished, this, &CloudPrepareMultiStream::onOperationFinished);
     }
     return true;
 }

@@ -39,7 +39,8 @@ bool CloudPrepareSimpleStream::open(OpenMode mode)
     d_->operation = ZRV::Cloud::OperationManager::instance().download2Stream(config_, path_, file_);
     if (!d_->operation)
         return false;
-    connect(d_->operation.data(), SIGNAL(finished()), this, SLOT(onOperationFinished()));
+    connect(d_->operation.data(), &ZRV::Cloud::IOperation::finished, this,
+            &CloudPrepareSimpleStream::onOperationFinished);
     d_->operation->start();
     return true;
 }

@@ -18,7 +18,7 @@ ICloudPrepareStream::ICloudPrepareStream(const QMap<QString, QVariant>& config, 
     : ICloudStream(config, path, size, parent)
     , temporaryFileTemplate_(temporaryFileTemplate)
 {
-    connect(this, SIGNAL(readyRead()), this, SLOT(onReadyReadNotification()));
+    connect(this, &QIODevice::readyRead, this, &ICloudPrepareStream::onReadyReadNotification);
 }
 
 bool ICloudPrepareStream::seek(qint64 pos)
