@@ -30,7 +30,7 @@ public:
     // and 4 maps; see setRepositoryKeys for version 5.
     DataStream(QSharedPointer<QIODevice> source, QSharedPointer<MapStream> outMap, QSharedPointer<MapStream> inMap,
                ZRV::Core::Compression::Algorithm compression, ZRV::Core::Encryption::Algorithm encryption,
-               const QByteArray& password, QObject* parent);
+               const QByteArray& password, QObject* parent = nullptr);
     ~DataStream() override;
 
     bool isSequential() const override;

@@ -26,7 +26,7 @@ class ZRVSTREAMS_EXPORT RevisionStream : public IStreamRead
 
 public:
     RevisionStream(QSharedPointer<MapStream> map, const QMap<unsigned int, QSharedPointer<QIODevice>>& revisions,
-                   const QByteArray& password, QObject* parent);
+                   const QByteArray& password, QObject* parent = nullptr);
     ~RevisionStream() override;
 
     // Before open: the map belongs to an authenticated repository (MapStream::setRepositoryKeys):

@@ -25,7 +25,8 @@ public:
     // partSize 0: about threadCount() parts of the operation manager, at least MinimumPartSize each;
     // below MinimumPartSize: MinimumPartSize (with a warning).
     CloudPrepareMultiStream(const QMap<QString, QVariant>& config, const QString& path, unsigned long long size,
-                            const QString& temporaryFileTemplate, unsigned long long partSize, QObject* parent);
+                            const QString& temporaryFileTemplate, unsigned long long partSize,
+                            QObject* parent = nullptr);
     // Stops running downloads before deleting the part files they write into.
     ~CloudPrepareMultiStream() override;
 

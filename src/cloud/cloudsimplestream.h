@@ -18,7 +18,7 @@ class ZRVSTREAMS_EXPORT CloudSimpleStream : public ICloudStream
 
 public:
     CloudSimpleStream(const QMap<QString, QVariant>& config, const QString& path, unsigned long long size,
-                      QObject* parent);
+                      QObject* parent = nullptr);
     ~CloudSimpleStream() override;
 
     // Makes the cloud API object, then opens as ICloudStream does. False when an API object exists

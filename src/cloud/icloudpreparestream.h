@@ -20,7 +20,7 @@ class ZRVSTREAMS_EXPORT ICloudPrepareStream : public ICloudStream
 public:
     // An empty template means QTemporaryFile's default name and place.
     ICloudPrepareStream(const QMap<QString, QVariant>& config, const QString& path, unsigned long long size,
-                        const QString& temporaryFileTemplate, QObject* parent);
+                        const QString& temporaryFileTemplate, QObject* parent = nullptr);
 
     bool open(OpenMode mode) override = 0;
     bool seek(qint64 pos) override;
