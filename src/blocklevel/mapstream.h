@@ -94,7 +94,7 @@ private:
     void authenticate();
     bool writeMac();
 
-    Header* const header_;
+    const std::unique_ptr<Header> header_;
     const unsigned int revision_;
     RepositoryKeys keys_;
     QSharedPointer<const BlockCodec> codec_;

@@ -46,7 +46,7 @@ private:
 
     struct PrivateObject;
     const std::unique_ptr<PrivateObject> d_;
-    QTemporaryFile* file_ = nullptr;
+    std::unique_ptr<QTemporaryFile> file_;
 };
 
 } // namespace ZRV::Stream::Cloud

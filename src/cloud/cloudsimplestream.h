@@ -3,6 +3,8 @@
 #include "cloud/icloudstream.h"
 #include "zrvstreams_export.h"
 
+#include <memory>
+
 namespace ZRV::Cloud::Api {
 class ICloudApi;
 }
@@ -29,7 +31,7 @@ protected:
     qint64 readData(char* data, qint64 maxSize) override;
 
 private:
-    ZRV::Cloud::Api::ICloudApi* api_ = nullptr;
+    std::unique_ptr<ZRV::Cloud::Api::ICloudApi> api_;
 };
 
 } // namespace ZRV::Stream::Cloud

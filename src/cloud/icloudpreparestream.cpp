@@ -98,16 +98,14 @@ void ICloudPrepareStream::closeAfterFailure()
         waitLoop_->quit();
 }
 
-QTemporaryFile* ICloudPrepareStream::makeDownloadFile(unsigned long long size) const
+std::unique_ptr<QTemporaryFile> ICloudPrepareStream::makeDownloadFile(unsigned long long size) const
 {
-    auto* file = temporaryFileTemplate_.isEmpty() ? new QTemporaryFile : new QTemporaryFile(temporaryFileTemplate_);
-    if (!file->open()) {
-        delete file;
+    auto file = temporaryFileTemplate_.isEmpty() ? std::make_unique<QTemporaryFile>()
+                                                 : std::make_unique<QTemporaryFile>(temporaryFileTemplate_);
+    if (!file->open())
         return nullptr;
-    }
     if (!ZRV::Utility::preallocateFile(file->handle(), size)) {
         ZrvDebug("TXK").error() << "on preallocate file";
-        delete file;
         return nullptr;
     }
     return file;

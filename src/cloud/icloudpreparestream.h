@@ -4,6 +4,7 @@
 #include "zrvstreams_export.h"
 
 #include <atomic>
+#include <memory>
 
 class QEventLoop;
 class QTemporaryFile;
@@ -41,7 +42,7 @@ protected:
     void closeAfterFailure();
     // A new temporary file, opened ReadWrite, with `size` bytes reserved; null on failure (a failed
     // reservation is logged).
-    QTemporaryFile* makeDownloadFile(unsigned long long size) const;
+    std::unique_ptr<QTemporaryFile> makeDownloadFile(unsigned long long size) const;
 
 private slots:
     void onReadyReadNotification();
