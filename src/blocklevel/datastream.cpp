@@ -2,9 +2,9 @@
 
 #include "blocklevel/blockcodec.h"
 #include "blocklevel/pendingoutput.h"
-
 #include "core/zrvdebug.h"
 #include "stream/exception/erroroperation.h"
+#include "stream/readfully.h"
 
 #include <QDataStream>
 
@@ -13,13 +13,6 @@ namespace ZRV::Stream::BlockLevel {
 namespace Compression = ZRV::Core::Compression;
 namespace Encryption = ZRV::Core::Encryption;
 using ZRV::Stream::Exception::ErrorOperation;
-
-namespace {
-
-// Empty reads in a row, from a source that cannot wait, before the run gives up on it.
-constexpr int MaxIdleRounds = 1000;
-
-} // namespace
 
 DataStream::DataStream(QSharedPointer<QIODevice> source, QSharedPointer<MapStream> outMap,
                        QSharedPointer<MapStream> inMap, Compression::Algorithm compression,
@@ -206,32 +199,16 @@ QByteArray DataStream::blockModification(const QByteArray& block, unsigned long 
 
 qint64 DataStream::readSource(char* data, qint64 size)
 {
-    qint64 filled = 0;
-    int idleRounds = 0;
-    while (filled < size) {
-        const qint64 count = source_->read(data + filled, size - filled);
-        if (count < 0) {
-            sourceFailure_ = source_->errorString();
-            break;
-        }
-        if (count > 0) {
-            filled += count;
-            idleRounds = 0;
-            continue;
-        }
-        if (source_->atEnd())
-            break;
-        // Nothing yet, but more to come (a pipe, a socket, a decrypting stage): a block is never cut
-        // short because a read came back empty. A source that can neither wait nor deliver fails.
-        if (!source_->waitForReadyRead(-1) && ++idleRounds > MaxIdleRounds) {
-            sourceFailure_ = tr("the source delivers nothing but is not at its end");
-            break;
-        }
-    }
+    bool stalled = false;
+    const qint64 filled = readFully(*source_, data, size, &stalled);
+    // A failed read, or short of the size but not at the end (the source stalled or a read failed
+    // after some bytes), fails the run: a block is never cut short.
+    if (filled < 0 || (filled < size && !source_->atEnd()))
+        sourceFailure_ = stalled ? tr("the source delivers nothing but is not at its end") : source_->errorString();
+    if (filled < 0)
+        return -1;
     sourceBytes_ += filled;
-    if (filled > 0 || sourceFailure_.isNull())
-        return filled;
-    return -1;
+    return filled;
 }
 
 bool DataStream::sourceHasMore()
