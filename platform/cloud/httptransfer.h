@@ -33,7 +33,7 @@ public:
     // What of a failed answer's body is kept for its error message.
     static constexpr int MaximumErrorBody = 64 * 1024;
 
-    HttpTransfer(TransferRequest request, QNetworkAccessManager* network, QObject* parent);
+    HttpTransfer(TransferRequest request, QNetworkAccessManager* network, QObject* parent = nullptr);
     ~HttpTransfer() override;
 
 protected:

@@ -14,7 +14,7 @@ class Transfer : public QObject
     Q_OBJECT
 
 public:
-    Transfer(TransferRequest request, QObject* parent);
+    explicit Transfer(TransferRequest request, QObject* parent = nullptr);
     ~Transfer() override;
 
     // Starts the transfer unless its channel was cancelled while it waited to run.

@@ -1,7 +1,10 @@
 #include "blocklevel/datastream.h"
 
+#include "blocklevel/blockcodec.h"
+#include "blocklevel/pendingoutput.h"
 #include "core/zrvdebug.h"
 #include "stream/exception/erroroperation.h"
+#include "stream/readfully.h"
 
 #include <QDataStream>
 
@@ -11,22 +14,17 @@ namespace Compression = ZRV::Core::Compression;
 namespace Encryption = ZRV::Core::Encryption;
 using ZRV::Stream::Exception::ErrorOperation;
 
-namespace {
-
-// Empty reads in a row, from a source that cannot wait, before the run gives up on it.
-constexpr int MaxIdleRounds = 1000;
-
-} // namespace
-
 DataStream::DataStream(QSharedPointer<QIODevice> source, QSharedPointer<MapStream> outMap,
                        QSharedPointer<MapStream> inMap, Compression::Algorithm compression,
                        Encryption::Algorithm encryption, const QByteArray& password, QObject* parent)
     : IStreamRead(std::move(source), parent)
     , outMap_(std::move(outMap))
+    , pendingOutput_(std::make_unique<PendingOutput>())
     , inMap_(std::move(inMap))
     , encryption_(encryption)
     , compression_(compression)
     , password_(password)
+    , codec_(std::make_unique<BlockCodec>())
 {
 }
 
@@ -48,7 +46,7 @@ bool DataStream::atEnd() const
         return true;
     // A source short of its announced size is not at the end of the run: the next read throws.
     const bool shortOfAnnounced = announcedSize_ >= 0 && sourceBytes_ < announcedSize_;
-    return sourceFailure_.isNull() && !shortOfAnnounced && IStream::atEnd() && pendingOutput_.isEmpty()
+    return sourceFailure_.isNull() && !shortOfAnnounced && IStream::atEnd() && pendingOutput_->isEmpty()
         && QIODevice::bytesAvailable() == 0;
 }
 
@@ -145,13 +143,13 @@ bool DataStream::prepareRun()
     out->calculateHeaderSize();
     out->setCompressionAlgorithm(compression_);
     out->setEncryptionAlgorithm(encryption_);
-    codec_ = BlockCodec(*out);
+    *codec_ = BlockCodec(*out);
     if (!outMap_->useEncryption())
         return true;
     if (!initModificationStream())
         return false;
-    if (codec_.isAuthenticated())
-        outMap_->setMapKey(codec_.mapKey());
+    if (codec_->isAuthenticated())
+        outMap_->setMapKey(codec_->mapKey());
     return true;
 }
 
@@ -166,15 +164,15 @@ bool DataStream::initModificationStream()
     MapStream::Header* out = outMap_->header();
     if (inMap_ && inMap_->codec()) {
         // A version 5 IN map opened with the repository's keys: its key is the chain's.
-        codec_.adoptKey(*inMap_->codec());
+        codec_->adoptKey(*inMap_->codec());
         return true;
     }
     if (inMap_ && !out->keyPadding().isEmpty()) {
-        switch (codec_.unlock(*inMap_->header(), password_, keys_)) {
+        switch (codec_->unlock(*inMap_->header(), password_, keys_)) {
         case BlockCodec::Unlock::Opened:
             return true;
         case BlockCodec::Unlock::Refused:
-            ZrvDebug("TXK").error() << "Error on init master password, message:" << codec_.errorString();
+            ZrvDebug("TXK").error() << "Error on init master password, message:" << codec_->errorString();
             ZrvDebug("TXK").infoH() << "Init new encryption, and do full";
             break;
         case BlockCodec::Unlock::KeyDoesNotFit:
@@ -184,10 +182,10 @@ bool DataStream::initModificationStream()
     }
     // A new master key cannot open the blocks of earlier revisions: the run is full.
     inMap_.reset();
-    const QByteArray keyPadding = codec_.createKey(password_, keys_);
+    const QByteArray keyPadding = codec_->createKey(password_, keys_);
     if (keyPadding.isEmpty()) {
         ZrvDebug("TXK").error() << "Error on create master key";
-        setErrorString(codec_.errorString());
+        setErrorString(codec_->errorString());
         return false;
     }
     out->setKeyPadding(keyPadding);
@@ -196,37 +194,21 @@ bool DataStream::initModificationStream()
 
 QByteArray DataStream::blockModification(const QByteArray& block, unsigned long long)
 {
-    return codec_.encode(block);
+    return codec_->encode(block);
 }
 
 qint64 DataStream::readSource(char* data, qint64 size)
 {
-    qint64 filled = 0;
-    int idleRounds = 0;
-    while (filled < size) {
-        const qint64 count = source_->read(data + filled, size - filled);
-        if (count < 0) {
-            sourceFailure_ = source_->errorString();
-            break;
-        }
-        if (count > 0) {
-            filled += count;
-            idleRounds = 0;
-            continue;
-        }
-        if (source_->atEnd())
-            break;
-        // Nothing yet, but more to come (a pipe, a socket, a decrypting stage): a block is never cut
-        // short because a read came back empty. A source that can neither wait nor deliver fails.
-        if (!source_->waitForReadyRead(-1) && ++idleRounds > MaxIdleRounds) {
-            sourceFailure_ = tr("the source delivers nothing but is not at its end");
-            break;
-        }
-    }
+    bool stalled = false;
+    const qint64 filled = readFully(*source_, data, size, &stalled);
+    // A failed read, or short of the size but not at the end (the source stalled or a read failed
+    // after some bytes), fails the run: a block is never cut short.
+    if (filled < 0 || (filled < size && !source_->atEnd()))
+        sourceFailure_ = stalled ? tr("the source delivers nothing but is not at its end") : source_->errorString();
+    if (filled < 0)
+        return -1;
     sourceBytes_ += filled;
-    if (filled > 0 || sourceFailure_.isNull())
-        return filled;
-    return -1;
+    return filled;
 }
 
 bool DataStream::sourceHasMore()
@@ -249,7 +231,7 @@ void DataStream::setSourceSize(qint64 bytes)
 
 void DataStream::throwIfSourceFailed()
 {
-    if (sourceFailure_.isNull() || !pendingOutput_.isEmpty())
+    if (sourceFailure_.isNull() || !pendingOutput_->isEmpty())
         return;
     setErrorString(tr("Error on read source data: %1").arg(sourceFailure_));
     throw ErrorOperation(errorString());
@@ -274,7 +256,7 @@ void DataStream::processBlock(const QByteArray& block, bool used)
     MapStream::Data record;
     record.setRevision(out->revision());
     record.setUsed(used);
-    record.setHash(used ? codec_.blockHash(block) : unusedHash);
+    record.setHash(used ? codec_->blockHash(block) : unusedHash);
     MapStream::Data previous;
     const bool unchanged =
         readPreviousRecord(previous) && previous.isUsed() == used && previous.hash() == record.hash();
@@ -284,7 +266,7 @@ void DataStream::processBlock(const QByteArray& block, bool used)
         const QByteArray stored = blockModification(block, blockIndex_);
         record.setOffset(outputOffset_);
         record.setLength(stored.size());
-        pendingOutput_.append(stored);
+        pendingOutput_->append(stored);
         outputOffset_ += stored.size();
     }
     QDataStream map(outMap_.data());

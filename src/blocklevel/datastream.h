@@ -1,13 +1,16 @@
 #pragma once
 
-#include "blocklevel/blockcodec.h"
 #include "blocklevel/mapstream.h"
-#include "blocklevel/pendingoutput.h"
 #include "core/encryption/algorithm.h"
 #include "stream/istreamread.h"
 #include "zrvstreams_export.h"
 
+#include <memory>
+
 namespace ZRV::Stream::BlockLevel {
+
+class BlockCodec;
+class PendingOutput;
 
 // Base of the streams that take one block-level revision: they cut the source into blocks,
 // record every block in the OUT map and yield the stored form of the blocks that changed since
@@ -27,7 +30,7 @@ public:
     // and 4 maps; see setRepositoryKeys for version 5.
     DataStream(QSharedPointer<QIODevice> source, QSharedPointer<MapStream> outMap, QSharedPointer<MapStream> inMap,
                ZRV::Core::Compression::Algorithm compression, ZRV::Core::Encryption::Algorithm encryption,
-               const QByteArray& password, QObject* parent);
+               const QByteArray& password, QObject* parent = nullptr);
     ~DataStream() override;
 
     bool isSequential() const override;
@@ -73,7 +76,7 @@ protected:
     void processBlock(const QByteArray& block, bool used);
 
     const QSharedPointer<MapStream> outMap_;
-    PendingOutput pendingOutput_;
+    const std::unique_ptr<PendingOutput> pendingOutput_;
 
 private:
     // Why the requested run cannot be taken; empty when it can.
@@ -90,7 +93,7 @@ private:
     const ZRV::Core::Compression::Algorithm compression_;
     QByteArray password_;
     RepositoryKeys keys_;
-    BlockCodec codec_;
+    const std::unique_ptr<BlockCodec> codec_;
     QString sourceFailure_;
     qint64 sourceBytes_ = 0;
     qint64 announcedSize_ = -1;

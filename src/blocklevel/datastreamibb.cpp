@@ -1,5 +1,7 @@
 #include "blocklevel/datastreamibb.h"
 
+#include "blocklevel/pendingoutput.h"
+
 #include "core/zrvdebug.h"
 
 #include <QVariant>
@@ -32,7 +34,7 @@ bool DataStreamIbb::isUsed() const
 
 qint64 DataStreamIbb::readData(char* data, qint64 maxSize)
 {
-    while (qint64(blockSize_) + pendingOutput_.size() <= maxSize && sourceHasMore()) {
+    while (qint64(blockSize_) + pendingOutput_->size() <= maxSize && sourceHasMore()) {
         const qint64 count = readSource(blockBuffer_.data(), qint64(blockSize_));
         if (count < 1) {
             ZrvDebug("TXK").error() << "Abnormal ending while read data stream. Result (" << count << ")";
@@ -41,7 +43,7 @@ qint64 DataStreamIbb::readData(char* data, qint64 maxSize)
         processBlock(QByteArray::fromRawData(blockBuffer_.constData(), int(count)), isUsed());
     }
     throwIfSourceFailed();
-    return pendingOutput_.take(data, maxSize);
+    return pendingOutput_->take(data, maxSize);
 }
 
 } // namespace ZRV::Stream::BlockLevel

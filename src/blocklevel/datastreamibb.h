@@ -18,7 +18,7 @@ class ZRVSTREAMS_EXPORT DataStreamIbb : public DataStream
 public:
     DataStreamIbb(QSharedPointer<QIODevice> source, QSharedPointer<MapStream> outMap, QSharedPointer<MapStream> inMap,
                   ZRV::Core::Compression::Algorithm compression, ZRV::Core::Encryption::Algorithm encryption,
-                  const QByteArray& password, QObject* parent);
+                  const QByteArray& password, QObject* parent = nullptr);
     ~DataStreamIbb() override;
 
     bool open(OpenMode mode) override;

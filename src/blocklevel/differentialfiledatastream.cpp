@@ -1,5 +1,7 @@
 #include "blocklevel/differentialfiledatastream.h"
 
+#include "blocklevel/pendingoutput.h"
+
 #include <algorithm>
 
 namespace ZRV::Stream::BlockLevel {
@@ -26,7 +28,7 @@ DifferentialFileDataStream::~DifferentialFileDataStream() = default;
 qint64 DifferentialFileDataStream::readData(char* data, qint64 maxSize)
 {
     const qint64 blockSize = outMap_->header()->blockSize();
-    if (sourceHasMore() && pendingOutput_.size() < maxSize) {
+    if (sourceHasMore() && pendingOutput_->size() < maxSize) {
         const qint64 wanted = std::min(maxSize, MaxChunkSize);
         const int chunkSize = int((wanted + blockSize - 1) / blockSize * blockSize);
         // Kept between calls: a fresh chunk of this size each call costs more than its blocks.
@@ -39,7 +41,7 @@ qint64 DifferentialFileDataStream::readData(char* data, qint64 maxSize)
         }
     }
     throwIfSourceFailed();
-    return pendingOutput_.take(data, maxSize);
+    return pendingOutput_->take(data, maxSize);
 }
 
 } // namespace ZRV::Stream::BlockLevel

@@ -15,7 +15,7 @@ public:
     DifferentialFileDataStream(QSharedPointer<QIODevice> source, QSharedPointer<MapStream> outMap,
                                QSharedPointer<MapStream> inMap, ZRV::Core::Compression::Algorithm compression,
                                ZRV::Core::Encryption::Algorithm encryption, const QByteArray& password,
-                               QObject* parent);
+                               QObject* parent = nullptr);
     ~DifferentialFileDataStream() override;
 
 protected:

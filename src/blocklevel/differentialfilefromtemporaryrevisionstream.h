@@ -15,7 +15,7 @@ class ZRVSTREAMS_EXPORT DifferentialFileFromTemporaryRevisionStream : public Rev
 public:
     DifferentialFileFromTemporaryRevisionStream(QSharedPointer<MapStream> map,
                                                 const QMap<unsigned int, QSharedPointer<QIODevice>>& revisions,
-                                                const QByteArray& password, QObject* parent);
+                                                const QByteArray& password, QObject* parent = nullptr);
 
 protected:
     qint64 readData(char* data, qint64 maxSize) override;

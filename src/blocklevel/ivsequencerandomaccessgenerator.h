@@ -1,5 +1,7 @@
 #pragma once
 
+#include "zrvstreams_export.h"
+
 #include <QByteArray>
 
 namespace ZRV::Stream::BlockLevel {
@@ -7,7 +9,7 @@ namespace ZRV::Stream::BlockLevel {
 // Derives a distinct IV for every block index from one base IV: the index, big-endian, is
 // XORed into the last bytes of the base IV. Index 0 gives the base IV; indexes that differ
 // only in bytes beyond the IV's length give equal IVs.
-class IvSequenceRandomAccessGenerator
+class ZRVSTREAMS_EXPORT IvSequenceRandomAccessGenerator
 {
 public:
     explicit IvSequenceRandomAccessGenerator(const QByteArray& iv);

@@ -29,7 +29,6 @@ MapStream::~MapStream()
 {
     if (isOpen())
         close();
-    delete header_;
 }
 
 bool MapStream::open(OpenMode mode)
@@ -226,7 +225,7 @@ bool MapStream::setBlockSize(unsigned int blockSize)
 
 MapStream::Header* MapStream::header() const
 {
-    return header_;
+    return header_.get();
 }
 
 ZRV::Core::Compression::Algorithm MapStream::compressionAlgorith() const

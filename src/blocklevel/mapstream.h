@@ -35,7 +35,7 @@ public:
     class Header;
     class Data;
 
-    MapStream(QSharedPointer<QIODevice> device, unsigned int revision, QObject* parent);
+    MapStream(QSharedPointer<QIODevice> device, unsigned int revision, QObject* parent = nullptr);
     ~MapStream() override;
 
     // Throws ZRV::Exception::InvalidData for a malformed header; a map whose open fails or
@@ -94,7 +94,7 @@ private:
     void authenticate();
     bool writeMac();
 
-    Header* const header_;
+    const std::unique_ptr<Header> header_;
     const unsigned int revision_;
     RepositoryKeys keys_;
     QSharedPointer<const BlockCodec> codec_;

@@ -1,5 +1,8 @@
 #include "blocklevel/revisionstream.h"
 
+#include "blocklevel/blockcodec.h"
+#include "blocklevel/pendingoutput.h"
+
 #include "core/exception/invaliddata.h"
 #include "core/zrvdebug.h"
 #include "stream/exception/erroroperation.h"
@@ -28,7 +31,9 @@ RevisionStream::RevisionStream(QSharedPointer<MapStream> map,
                                const QMap<unsigned int, QSharedPointer<QIODevice>>& revisions,
                                const QByteArray& password, QObject* parent)
     : IStreamRead(std::move(map), parent)
+    , pendingOutput_(std::make_unique<PendingOutput>())
     , password_(password)
+    , codec_(std::make_unique<BlockCodec>())
     , revisions_(revisions)
 {
 }
@@ -62,16 +67,16 @@ bool RevisionStream::open(OpenMode mode)
     header_ = map->header();
     position_ = 0;
     blockIndex_ = 0;
-    pendingOutput_.clear();
+    pendingOutput_->clear();
     if (map->codec()) {
-        codec_ = *map->codec();
+        *codec_ = *map->codec();
         return true;
     }
-    codec_ = BlockCodec(*header_);
-    if (!map->useEncryption() || codec_.unlock(*header_, password_, RepositoryKeys()) == BlockCodec::Unlock::Opened)
+    *codec_ = BlockCodec(*header_);
+    if (!map->useEncryption() || codec_->unlock(*header_, password_, RepositoryKeys()) == BlockCodec::Unlock::Opened)
         return true;
-    ZrvDebug("TXK").error() << codec_.errorString();
-    setErrorString(codec_.errorString());
+    ZrvDebug("TXK").error() << codec_->errorString();
+    setErrorString(codec_->errorString());
     IStream::close();
     return false;
 }
@@ -103,7 +108,7 @@ bool RevisionStream::atEnd() const
         return true;
     if (position_ < header_->length() && blockIndex_ < header_->blockCount())
         return false;
-    return pendingOutput_.isEmpty() && QIODevice::bytesAvailable() == 0;
+    return pendingOutput_->isEmpty() && QIODevice::bytesAvailable() == 0;
 }
 
 bool RevisionStream::reset()
@@ -112,7 +117,7 @@ bool RevisionStream::reset()
         return false;
     position_ = 0;
     blockIndex_ = 0;
-    pendingOutput_.clear();
+    pendingOutput_->clear();
     try {
         return source_->reset();
     } catch (const ZRV::Exception::InvalidData& error) {
@@ -124,7 +129,7 @@ bool RevisionStream::reset()
 qint64 RevisionStream::readData(char* data, qint64 maxSize)
 {
     return guardedRead([&] {
-        if (pendingOutput_.size() < maxSize) {
+        if (pendingOutput_->size() < maxSize) {
             const unsigned long long target = targetBlockCount(maxSize);
             QDataStream map(source_.data());
             while (hasMoreBlocks(target)) {
@@ -146,7 +151,7 @@ qint64 RevisionStream::readData(char* data, qint64 maxSize)
 
 QByteArray RevisionStream::modificationBlock(const QByteArray& storedBlock)
 {
-    return codec_.decode(storedBlock, header_->blockSize());
+    return codec_->decode(storedBlock, header_->blockSize());
 }
 
 QPair<bool, QString> RevisionStream::checkPassword(QSharedPointer<MapStream> map, const QByteArray& password)
@@ -241,9 +246,9 @@ void RevisionStream::appendDecoded(const QByteArray& storedBlock, const MapStrea
                                  .arg(blockIndex_)
                                  .arg(plain.size())
                                  .arg(expectedBlockSize()));
-    if (codec_.blockHash(plain) != record.hash())
+    if (codec_->blockHash(plain) != record.hash())
         throw ErrorOperation(tr("Block %1 does not match its hash").arg(blockIndex_));
-    pendingOutput_.append(plain);
+    pendingOutput_->append(plain);
     ++blockIndex_;
 }
 
@@ -256,13 +261,13 @@ void RevisionStream::appendUnused(unsigned long long zeroCount)
     if (zeros < expected || zeros > blockSize)
         throw ErrorOperation(
             tr("Unused block %1 has length %2 instead of %3").arg(blockIndex_).arg(zeros).arg(expected));
-    pendingOutput_.append(QByteArray(int(expected), '\0'));
+    pendingOutput_->append(QByteArray(int(expected), '\0'));
     ++blockIndex_;
 }
 
 qint64 RevisionStream::deliver(char* data, qint64 maxSize)
 {
-    const qint64 count = pendingOutput_.take(data, maxSize);
+    const qint64 count = pendingOutput_->take(data, maxSize);
     position_ += count;
     return count;
 }

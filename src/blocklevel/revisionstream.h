@@ -1,8 +1,6 @@
 #pragma once
 
-#include "blocklevel/blockcodec.h"
 #include "blocklevel/mapstream.h"
-#include "blocklevel/pendingoutput.h"
 #include "stream/istreamread.h"
 #include "zrvstreams_export.h"
 
@@ -10,8 +8,12 @@
 #include <QPair>
 
 #include <functional>
+#include <memory>
 
 namespace ZRV::Stream::BlockLevel {
+
+class BlockCodec;
+class PendingOutput;
 
 // Restores one revision of a block-level backup from its map (the source) and a table from
 // revision number to the device holding that revision's data stream. Delivers exactly the
@@ -24,7 +26,7 @@ class ZRVSTREAMS_EXPORT RevisionStream : public IStreamRead
 
 public:
     RevisionStream(QSharedPointer<MapStream> map, const QMap<unsigned int, QSharedPointer<QIODevice>>& revisions,
-                   const QByteArray& password, QObject* parent);
+                   const QByteArray& password, QObject* parent = nullptr);
     ~RevisionStream() override;
 
     // Before open: the map belongs to an authenticated repository (MapStream::setRepositoryKeys):
@@ -79,9 +81,9 @@ private:
     const MapStream::Header* header_ = nullptr;
     unsigned long long position_ = 0;
     unsigned long long blockIndex_ = 0;
-    PendingOutput pendingOutput_;
+    const std::unique_ptr<PendingOutput> pendingOutput_;
     QByteArray password_;
-    BlockCodec codec_;
+    const std::unique_ptr<BlockCodec> codec_;
     QMap<unsigned int, QSharedPointer<QIODevice>> revisions_;
 };
 

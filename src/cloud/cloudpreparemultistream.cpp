@@ -67,7 +67,7 @@ CloudPrepareMultiStream::CloudPrepareMultiStream(const QMap<QString, QVariant>& 
         const unsigned long long lower = index * partSize_;
         // The last part ends at the size itself when the size is not a multiple of the part size.
         const unsigned long long upper = qMin((index + 1) * partSize_ - 1, size);
-        parts_.append({PartRange(lower, upper), nullptr});
+        parts_.emplace_back(PartRange(lower, upper), nullptr);
     }
 }
 
@@ -75,9 +75,6 @@ CloudPrepareMultiStream::~CloudPrepareMultiStream()
 {
     for (const int index : d_->operations.keys())
         d_->removeOperation(index);
-    for (auto& part : parts_)
-        delete part.second;
-    parts_.clear();
 }
 
 unsigned long long CloudPrepareMultiStream::choosePartSize(unsigned long long size, unsigned long long partSize)
@@ -101,7 +98,7 @@ bool CloudPrepareMultiStream::open(OpenMode mode)
 {
     if (!openForDownload(mode))
         return false;
-    for (int index = 0; index < parts_.size(); ++index) {
+    for (int index = 0; index < int(parts_.size()); ++index) {
         auto& [range, device] = parts_[index];
         if (!device) {
             device = makeDownloadFile(range.upper() - range.lower());
@@ -112,11 +109,11 @@ bool CloudPrepareMultiStream::open(OpenMode mode)
         } else if (d_->finished.contains(index)) {
             continue;
         }
-        if (!d_->addOperation(config_, path_, index, range, device) || !d_->operation(index)) {
+        if (!d_->addOperation(config_, path_, index, range, device.get()) || !d_->operation(index)) {
             closeAfterFailure();
             return false;
         }
-        connect(d_->operation(index), SIGNAL(finished()), this, SLOT(onOperationFinished()));
+        connect(d_->operation(index), &IOperation::finished, this, &CloudPrepareMultiStream::onOperationFinished);
     }
     return true;
 }

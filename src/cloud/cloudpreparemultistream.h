@@ -4,9 +4,9 @@
 #include "core/extensions/range.h"
 #include "zrvstreams_export.h"
 
-#include <QPair>
-#include <QVector>
 #include <memory>
+#include <utility>
+#include <vector>
 
 namespace ZRV::Stream::Cloud {
 
@@ -25,7 +25,8 @@ public:
     // partSize 0: about threadCount() parts of the operation manager, at least MinimumPartSize each;
     // below MinimumPartSize: MinimumPartSize (with a warning).
     CloudPrepareMultiStream(const QMap<QString, QVariant>& config, const QString& path, unsigned long long size,
-                            const QString& temporaryFileTemplate, unsigned long long partSize, QObject* parent);
+                            const QString& temporaryFileTemplate, unsigned long long partSize,
+                            QObject* parent = nullptr);
     // Stops running downloads before deleting the part files they write into.
     ~CloudPrepareMultiStream() override;
 
@@ -47,7 +48,7 @@ private:
 
     const std::unique_ptr<PrivateObject> d_;
     // In ascending order of offset; each range is closed and the device is the part's file.
-    QVector<QPair<Extensions::Range<unsigned long long>, QIODevice*>> parts_;
+    std::vector<std::pair<Extensions::Range<unsigned long long>, std::unique_ptr<QIODevice>>> parts_;
     const unsigned long long partSize_;
 };
 

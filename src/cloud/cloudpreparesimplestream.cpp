@@ -24,7 +24,6 @@ CloudPrepareSimpleStream::~CloudPrepareSimpleStream()
 {
     if (d_->operation)
         d_->operation->remove();
-    delete file_;
 }
 
 bool CloudPrepareSimpleStream::open(OpenMode mode)
@@ -36,10 +35,11 @@ bool CloudPrepareSimpleStream::open(OpenMode mode)
         return false;
     if (!openForDownload(mode))
         return false;
-    d_->operation = ZRV::Cloud::OperationManager::instance().download2Stream(config_, path_, file_);
+    d_->operation = ZRV::Cloud::OperationManager::instance().download2Stream(config_, path_, file_.get());
     if (!d_->operation)
         return false;
-    connect(d_->operation.data(), SIGNAL(finished()), this, SLOT(onOperationFinished()));
+    connect(d_->operation.data(), &ZRV::Cloud::IOperation::finished, this,
+            &CloudPrepareSimpleStream::onOperationFinished);
     d_->operation->start();
     return true;
 }
@@ -91,9 +91,7 @@ void CloudPrepareSimpleStream::onOperationFinished()
         emit readyRead();
     } else {
         ZrvDebug("TXK").error() << "on load data for stream:" << operation->errorMessage();
-        file_->close();
-        delete file_;
-        file_ = nullptr;
+        file_.reset();
         closeAfterFailure();
     }
     operation->remove();

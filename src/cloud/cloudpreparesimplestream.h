@@ -19,7 +19,7 @@ class ZRVSTREAMS_EXPORT CloudPrepareSimpleStream : public ICloudPrepareStream
 
 public:
     CloudPrepareSimpleStream(const QMap<QString, QVariant>& config, const QString& path, unsigned long long size,
-                             const QString& temporaryFileTemplate, QObject* parent);
+                             const QString& temporaryFileTemplate, QObject* parent = nullptr);
     // Stops a running download before deleting the file it writes into.
     ~CloudPrepareSimpleStream() override;
 
@@ -46,7 +46,7 @@ private:
 
     struct PrivateObject;
     const std::unique_ptr<PrivateObject> d_;
-    QTemporaryFile* file_ = nullptr;
+    std::unique_ptr<QTemporaryFile> file_;
 };
 
 } // namespace ZRV::Stream::Cloud

@@ -16,14 +16,13 @@ CloudSimpleStream::CloudSimpleStream(const QMap<QString, QVariant>& config, cons
 
 CloudSimpleStream::~CloudSimpleStream()
 {
-    delete api_;
 }
 
 bool CloudSimpleStream::open(OpenMode mode)
 {
     if (api_)
         return false;
-    api_ = ZRV::Cloud::Api::CloudFactory::create(config_);
+    api_.reset(ZRV::Cloud::Api::CloudFactory::create(config_));
     if (!api_) {
         ZrvDebug("TXK").error() << "on create cloud api object for CloudSimpleStream";
         QMap<QString, QVariant> shown = config_;

@@ -3,6 +3,8 @@
 #include "cloud/icloudstream.h"
 #include "zrvstreams_export.h"
 
+#include <memory>
+
 namespace ZRV::Cloud::Api {
 class ICloudApi;
 }
@@ -18,7 +20,7 @@ class ZRVSTREAMS_EXPORT CloudSimpleStream : public ICloudStream
 
 public:
     CloudSimpleStream(const QMap<QString, QVariant>& config, const QString& path, unsigned long long size,
-                      QObject* parent);
+                      QObject* parent = nullptr);
     ~CloudSimpleStream() override;
 
     // Makes the cloud API object, then opens as ICloudStream does. False when an API object exists
@@ -29,7 +31,7 @@ protected:
     qint64 readData(char* data, qint64 maxSize) override;
 
 private:
-    ZRV::Cloud::Api::ICloudApi* api_ = nullptr;
+    std::unique_ptr<ZRV::Cloud::Api::ICloudApi> api_;
 };
 
 } // namespace ZRV::Stream::Cloud

@@ -18,7 +18,7 @@ ICloudPrepareStream::ICloudPrepareStream(const QMap<QString, QVariant>& config, 
     : ICloudStream(config, path, size, parent)
     , temporaryFileTemplate_(temporaryFileTemplate)
 {
-    connect(this, SIGNAL(readyRead()), this, SLOT(onReadyReadNotification()));
+    connect(this, &QIODevice::readyRead, this, &ICloudPrepareStream::onReadyReadNotification);
 }
 
 bool ICloudPrepareStream::seek(qint64 pos)
@@ -98,16 +98,14 @@ void ICloudPrepareStream::closeAfterFailure()
         waitLoop_->quit();
 }
 
-QTemporaryFile* ICloudPrepareStream::makeDownloadFile(unsigned long long size) const
+std::unique_ptr<QTemporaryFile> ICloudPrepareStream::makeDownloadFile(unsigned long long size) const
 {
-    auto* file = temporaryFileTemplate_.isEmpty() ? new QTemporaryFile : new QTemporaryFile(temporaryFileTemplate_);
-    if (!file->open()) {
-        delete file;
+    auto file = temporaryFileTemplate_.isEmpty() ? std::make_unique<QTemporaryFile>()
+                                                 : std::make_unique<QTemporaryFile>(temporaryFileTemplate_);
+    if (!file->open())
         return nullptr;
-    }
     if (!ZRV::Utility::preallocateFile(file->handle(), size)) {
         ZrvDebug("TXK").error() << "on preallocate file";
-        delete file;
         return nullptr;
     }
     return file;

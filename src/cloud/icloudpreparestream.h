@@ -4,6 +4,7 @@
 #include "zrvstreams_export.h"
 
 #include <atomic>
+#include <memory>
 
 class QEventLoop;
 class QTemporaryFile;
@@ -20,7 +21,7 @@ class ZRVSTREAMS_EXPORT ICloudPrepareStream : public ICloudStream
 public:
     // An empty template means QTemporaryFile's default name and place.
     ICloudPrepareStream(const QMap<QString, QVariant>& config, const QString& path, unsigned long long size,
-                        const QString& temporaryFileTemplate, QObject* parent);
+                        const QString& temporaryFileTemplate, QObject* parent = nullptr);
 
     bool open(OpenMode mode) override = 0;
     bool seek(qint64 pos) override;
@@ -41,7 +42,7 @@ protected:
     void closeAfterFailure();
     // A new temporary file, opened ReadWrite, with `size` bytes reserved; null on failure (a failed
     // reservation is logged).
-    QTemporaryFile* makeDownloadFile(unsigned long long size) const;
+    std::unique_ptr<QTemporaryFile> makeDownloadFile(unsigned long long size) const;
 
 private slots:
     void onReadyReadNotification();

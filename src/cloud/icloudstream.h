@@ -19,7 +19,8 @@ class ZRVSTREAMS_EXPORT ICloudStream : public QIODevice
     Q_OBJECT
 
 public:
-    ICloudStream(const QMap<QString, QVariant>& config, const QString& path, unsigned long long size, QObject* parent);
+    ICloudStream(const QMap<QString, QVariant>& config, const QString& path, unsigned long long size,
+                 QObject* parent = nullptr);
 
     bool isSequential() const override;
     // Only exactly ReadOnly is accepted: any other mode logs a warning and throws

@@ -8,14 +8,15 @@ namespace ZRV::Stream::Compression {
 
 using ZRV::Core::Compression::Algorithm;
 
-static CompressorBase* createEngine(const QSharedPointer<QIODevice>& source, Algorithm algorithm, bool isCompressor)
+static std::unique_ptr<CompressorBase> createEngine(const QSharedPointer<QIODevice>& source, Algorithm algorithm,
+                                                    bool isCompressor)
 {
     switch (algorithm) {
     case ZRV::Core::Compression::Gzip:
-        return new CompressorBoost(source, algorithm, isCompressor);
+        return std::make_unique<CompressorBoost>(source, algorithm, isCompressor);
     case ZRV::Core::Compression::Lz4:
     case ZRV::Core::Compression::Lz4Flagged:
-        return new CompressorLz4(source, algorithm, isCompressor);
+        return std::make_unique<CompressorLz4>(source, algorithm, isCompressor);
     default:
         ZrvDebug("TXK").error() << "Unsupported compression algorithm";
         return nullptr;

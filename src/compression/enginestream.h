@@ -33,7 +33,7 @@ public:
 
 protected:
     EngineStream(QSharedPointer<QIODevice> source, ZRV::Core::Compression::Algorithm algorithm, bool isCompressor,
-                 QObject* parent);
+                 QObject* parent = nullptr);
 
     // Sets the error string, closes the stream and its source, and returns the -1 that readData
     // hands on.

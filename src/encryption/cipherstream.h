@@ -34,7 +34,7 @@ protected:
     // Throws ZRV::Exception::InvalidData for an algorithm or type without engine, and the
     // engine's CryptoPP::Exception for a key or IV it refuses.
     CipherStream(QSharedPointer<QIODevice> source, Core::Encryption::Algorithm algorithm, bool encrypt,
-                 const QByteArray& key, const QByteArray& iv, Core::Encryption::Type type, QObject* parent);
+                 const QByteArray& key, const QByteArray& iv, Core::Encryption::Type type, QObject* parent = nullptr);
 
     // Sets the error string to message, logs logText (unless null) at error level, throws
     // ErrorOperation carrying message.

@@ -21,7 +21,7 @@ class ZRVSTREAMS_EXPORT Base : public IStreamRead
     Q_OBJECT
 
 public:
-    Base(QSharedPointer<QIODevice> source, const QByteArray& password, QObject* parent);
+    Base(QSharedPointer<QIODevice> source, const QByteArray& password, QObject* parent = nullptr);
     ~Base() override;
 
     bool isSequential() const override;

@@ -23,7 +23,7 @@ public:
     QByteArray iv() const override;
 
 protected:
-    PackageBase(QSharedPointer<QIODevice> source, const QByteArray& password, QObject* parent);
+    PackageBase(QSharedPointer<QIODevice> source, const QByteArray& password, QObject* parent = nullptr);
 
     // What a version's encryption makes of the payload.
     struct Encryption

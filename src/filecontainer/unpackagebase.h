@@ -41,7 +41,7 @@ public:
     bool validate() const;
 
 protected:
-    UnpackageBase(QSharedPointer<QIODevice> source, const QByteArray& password, QObject* parent);
+    UnpackageBase(QSharedPointer<QIODevice> source, const QByteArray& password, QObject* parent = nullptr);
 
     // What a version's decryption builds over the payload.
     struct Decryption

@@ -20,7 +20,7 @@ class ZRVSTREAMS_EXPORT IStream : public QIODevice
     Q_OBJECT
 
 public:
-    IStream(QSharedPointer<QIODevice> source, QObject* parent);
+    explicit IStream(QSharedPointer<QIODevice> source, QObject* parent = nullptr);
     ~IStream() override;
 
     bool isSequential() const override;

@@ -12,7 +12,7 @@ class ZRVSTREAMS_EXPORT IStreamRead : public IStream
     Q_OBJECT
 
 public:
-    IStreamRead(QSharedPointer<QIODevice> source, QObject* parent);
+    explicit IStreamRead(QSharedPointer<QIODevice> source, QObject* parent = nullptr);
 
     bool open(OpenMode mode) override;
 

@@ -12,7 +12,7 @@ class ZRVSTREAMS_EXPORT IStreamWrite : public IStream
     Q_OBJECT
 
 public:
-    IStreamWrite(QSharedPointer<QIODevice> source, QObject* parent);
+    explicit IStreamWrite(QSharedPointer<QIODevice> source, QObject* parent = nullptr);
 
     bool open(OpenMode mode) override;
 

@@ -6,8 +6,10 @@ namespace ZRV::Stream {
 // as ended.
 static const int MaxIdleReads = 1000;
 
-qint64 readFully(QIODevice& device, char* data, qint64 size)
+qint64 readFully(QIODevice& device, char* data, qint64 size, bool* stalled)
 {
+    if (stalled)
+        *stalled = false;
     qint64 filled = 0;
     int idleReads = 0;
     while (filled < size) {
@@ -25,8 +27,13 @@ qint64 readFully(QIODevice& device, char* data, qint64 size)
         if (device.atEnd() && !device.isSequential())
             break;
         const bool waited = device.waitForReadyRead(-1);
-        if ((!waited && device.atEnd()) || ++idleReads > MaxIdleReads)
+        if (!waited && device.atEnd())
             break;
+        if (++idleReads > MaxIdleReads) {
+            if (stalled)
+                *stalled = true;
+            break;
+        }
     }
     return filled;
 }

@@ -11,7 +11,8 @@ namespace ZRV::Stream {
 // that cannot wait is believed on atEnd(); one that neither delivers nor ends is taken as ended
 // after a long run of empty reads. Returns the bytes read, fewer only at the
 // device's end; -1 (the device's error string tells why) when a read failed before any byte came,
-// else the bytes gathered before the failure.
-qint64 readFully(QIODevice& device, char* data, qint64 size);
+// else the bytes gathered before the failure. `stalled`, when given, tells whether the call gave
+// up on a device that neither delivered nor ended.
+qint64 readFully(QIODevice& device, char* data, qint64 size, bool* stalled = nullptr);
 
 } // namespace ZRV::Stream

@@ -17,7 +17,7 @@ class ZRVSTREAMS_EXPORT BaseStream : public IStreamRead
 public:
     static constexpr qint64 TrailerLength = 32;
 
-    BaseStream(QSharedPointer<QIODevice> source, const QByteArray& key, QObject* parent);
+    BaseStream(QSharedPointer<QIODevice> source, const QByteArray& key, QObject* parent = nullptr);
     ~BaseStream() override;
 
     // Context bytes (such as an IV): after open and before the first read, the same on both sides.

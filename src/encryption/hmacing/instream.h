@@ -15,7 +15,7 @@ class ZRVSTREAMS_EXPORT InStream : public BaseStream
     Q_OBJECT
 
 public:
-    InStream(QSharedPointer<QIODevice> source, const QByteArray& key, QObject* parent);
+    InStream(QSharedPointer<QIODevice> source, const QByteArray& key, QObject* parent = nullptr);
 
     qint64 size() const override;
     bool atEnd() const override;

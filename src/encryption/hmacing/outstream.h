@@ -17,7 +17,7 @@ class ZRVSTREAMS_EXPORT OutStream : public BaseStream
     Q_OBJECT
 
 public:
-    OutStream(QSharedPointer<QIODevice> source, const QByteArray& key, QObject* parent);
+    OutStream(QSharedPointer<QIODevice> source, const QByteArray& key, QObject* parent = nullptr);
 
     bool isSequential() const override;
     // Forgets the held-back bytes; the MAC state stays.

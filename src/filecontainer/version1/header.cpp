@@ -27,8 +27,8 @@ Header::Header(Algorithm algorithm, const QByteArray& salt, bool useCompression,
                const QByteArray& password)
     : Header(password)
 {
-    setRecords(algorithm == NoEncryption ? nullptr : new EncryptionInfo(algorithm, password, salt),
-               useCompression ? new CompressionInfo : nullptr, fileSize);
+    setRecords(algorithm == NoEncryption ? nullptr : std::make_unique<EncryptionInfo>(algorithm, password, salt),
+               useCompression ? std::make_unique<CompressionInfo>() : nullptr, fileSize);
 }
 
 Header::Header(qint32 version, const QByteArray& password)
@@ -36,39 +36,32 @@ Header::Header(qint32 version, const QByteArray& password)
     , version_(version)
     , reserved_(0)
     , fileSize_(0)
-    , compression_(nullptr)
-    , encryption_(nullptr)
 {
 }
 
-Header::~Header()
-{
-    delete compression_;
-    delete encryption_;
-}
+Header::~Header() = default;
 
-void Header::setRecords(EncryptionInfo* encryption, CompressionInfo* compression, unsigned long long fileSize)
+void Header::setRecords(std::unique_ptr<EncryptionInfo> encryption, std::unique_ptr<CompressionInfo> compression,
+                        unsigned long long fileSize)
 {
-    delete encryption_;
-    encryption_ = encryption;
-    delete compression_;
-    compression_ = compression;
+    encryption_ = std::move(encryption);
+    compression_ = std::move(compression);
     fileSize_ = fileSize;
 }
 
-EncryptionInfo* Header::newEncryptionInfo() const
+std::unique_ptr<EncryptionInfo> Header::newEncryptionInfo() const
 {
-    return new EncryptionInfo(NoEncryption, password_, QByteArray());
+    return std::make_unique<EncryptionInfo>(NoEncryption, password_, QByteArray());
 }
 
 const CompressionInfo* Header::compressionInfo() const
 {
-    return compression_;
+    return compression_.get();
 }
 
 EncryptionInfo* Header::encryptionInfo() const
 {
-    return encryption_;
+    return encryption_.get();
 }
 
 unsigned long long Header::fileSize() const
@@ -137,10 +130,9 @@ QDataStream& operator>>(QDataStream& stream, Header& header)
     qint64 fileSize = 0;
     stream >> flags >> header.reserved_ >> fileSize;
     header.fileSize_ = quint64(fileSize);
-    delete header.compression_;
-    header.compression_ = nullptr;
+    header.compression_.reset();
     if (flags & Header::DataCompressed) {
-        header.compression_ = new CompressionInfo;
+        header.compression_ = std::make_unique<CompressionInfo>();
         stream >> *header.compression_;
     }
     if (flags & Header::DataEncrypted) {
@@ -148,8 +140,7 @@ QDataStream& operator>>(QDataStream& stream, Header& header)
             header.encryption_ = header.newEncryptionInfo();
         *header.encryption_ << stream;
     } else {
-        delete header.encryption_;
-        header.encryption_ = nullptr;
+        header.encryption_.reset();
     }
     return stream;
 }

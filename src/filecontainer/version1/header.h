@@ -6,6 +6,8 @@
 #include <QByteArray>
 #include <QDataStream>
 
+#include <memory>
+
 namespace ZRV::Stream::FileContainer::V1 {
 
 class CompressionInfo;
@@ -48,10 +50,11 @@ protected:
     // A header of the given version without records.
     Header(qint32 version, const QByteArray& password);
     // The encryption record of this header's version, to read a record into that the header lacks.
-    virtual EncryptionInfo* newEncryptionInfo() const;
+    virtual std::unique_ptr<EncryptionInfo> newEncryptionInfo() const;
 
     // Replaces both records (either may be null) and the data size.
-    void setRecords(EncryptionInfo* encryption, CompressionInfo* compression, unsigned long long fileSize);
+    void setRecords(std::unique_ptr<EncryptionInfo> encryption, std::unique_ptr<CompressionInfo> compression,
+                    unsigned long long fileSize);
 
     const QByteArray password_;
 
@@ -62,8 +65,8 @@ private:
     qint32 version_;
     qint32 reserved_;
     unsigned long long fileSize_;
-    CompressionInfo* compression_;
-    EncryptionInfo* encryption_;
+    std::unique_ptr<CompressionInfo> compression_;
+    std::unique_ptr<EncryptionInfo> encryption_;
 };
 
 ZRVSTREAMS_EXPORT QDataStream& operator<<(QDataStream& stream, const Header& header);

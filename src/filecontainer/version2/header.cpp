@@ -19,15 +19,15 @@ Header::Header(Algorithm algorithm, const QByteArray& salt, bool useCompression,
     : V1::Header(2, password)
     , reserved64_(0)
 {
-    setRecords(algorithm == NoEncryption ? nullptr : new EncryptionInfo(algorithm, password, salt),
-               useCompression ? new CompressionInfo : nullptr, fileSize);
+    setRecords(algorithm == NoEncryption ? nullptr : std::make_unique<EncryptionInfo>(algorithm, password, salt),
+               useCompression ? std::make_unique<CompressionInfo>() : nullptr, fileSize);
 }
 
 Header::~Header() = default;
 
-V1::EncryptionInfo* Header::newEncryptionInfo() const
+std::unique_ptr<V1::EncryptionInfo> Header::newEncryptionInfo() const
 {
-    return new EncryptionInfo(NoEncryption, password_, QByteArray());
+    return std::make_unique<EncryptionInfo>(NoEncryption, password_, QByteArray());
 }
 
 EncryptionInfo* Header::encryptionInfo() const

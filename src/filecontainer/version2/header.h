@@ -26,7 +26,7 @@ public:
     bool operator!=(const Header& other) const;
 
 protected:
-    V1::EncryptionInfo* newEncryptionInfo() const override;
+    std::unique_ptr<V1::EncryptionInfo> newEncryptionInfo() const override;
 
 private:
     friend QDataStream& operator<<(QDataStream& stream, const Header& header);
