@@ -58,6 +58,17 @@ private:
     int blockSize_;
 };
 
+// The bytes of a map: the header, then the records.
+inline QByteArray encode(const MapStream::Header& header, const QList<MapStream::Data>& records = {})
+{
+    QByteArray bytes;
+    QDataStream stream(&bytes, QIODevice::WriteOnly);
+    stream << header;
+    for (const MapStream::Data& record : records)
+        stream << record;
+    return bytes;
+}
+
 inline QSharedPointer<MapStream> openMap(const QByteArray& bytes)
 {
     auto map = QSharedPointer<MapStream>::create(bufferWith(bytes), 0, nullptr);
