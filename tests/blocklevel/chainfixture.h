@@ -58,6 +58,12 @@ private:
     int blockSize_;
 };
 
+// Where byte `field` of record `index` lies in a map of the current version.
+inline int recordAt(int index, int field = 0)
+{
+    return 542 + index * MapStream::Data::DataBlockSize + field;
+}
+
 // The bytes of a map: the header, then the records.
 inline QByteArray encode(const MapStream::Header& header, const QList<MapStream::Data>& records = {})
 {
