@@ -21,11 +21,6 @@ constexpr int HeaderSize = 542;
 constexpr int RecordSize = MapStream::Data::DataBlockSize;
 const QByteArray Salt = QByteArray::fromHex("000102030405060708090a0b0c0d0e0f");
 
-int recordOffset(int index)
-{
-    return HeaderSize + index * RecordSize;
-}
-
 namespace HeaderField {
 constexpr int Version = 10;
 constexpr int Revision = 14;
@@ -146,7 +141,7 @@ TEST(AuthenticatedChain, mapFollowsTheDocumentedLayout)
                    keys.repositoryId + revisionOne + records + map.left(HeaderSize)));
     const QByteArray hashKey = hmac(masterKey, QByteArray("zrv block hash") + '\x01');
     for (int i = 0; i < blocks; ++i)
-        EXPECT_EQ(map.mid(recordOffset(i), 16), hmac(hashKey, Second.mid(i * int(BlockSize), int(BlockSize))).left(16))
+        EXPECT_EQ(map.mid(recordAt(i), 16), hmac(hashKey, Second.mid(i * int(BlockSize), int(BlockSize))).left(16))
             << "record " << i;
 }
 
@@ -162,7 +157,7 @@ TEST(AuthenticatedChain, restoresEveryRevisionAndStoresOnlyChangedBlocks)
         EXPECT_EQ(failure, QString());
         // Only block 1 changed: the other records still name revision 0.
         for (int i = 0; i < 5; ++i)
-            EXPECT_EQ(qFromLittleEndian<quint32>(chain.maps[1].constData() + recordOffset(i) + RecordField::Revision),
+            EXPECT_EQ(qFromLittleEndian<quint32>(chain.maps[1].constData() + recordAt(i) + RecordField::Revision),
                       i == 1 ? 1u : 0u)
                 << "record " << i;
     }
@@ -177,12 +172,12 @@ TEST(AuthenticatedChain, refusesEveryRearrangedMap)
     const BackupChain otherRepository = BackupChain::take({First, Second}, BlockSize, Compression::Lz4,
                                                           Encryption::Aes128, repositoryKeys(QByteArray(16, 'o')));
     const QByteArray map = chain.maps[1];
-    const QByteArray record0 = map.mid(recordOffset(0), RecordSize);
-    const QByteArray record1 = map.mid(recordOffset(1), RecordSize);
+    const QByteArray record0 = map.mid(recordAt(0), RecordSize);
+    const QByteArray record1 = map.mid(recordAt(1), RecordSize);
     QByteArray swapped = map;
-    swapped.replace(recordOffset(0), RecordSize, record1).replace(recordOffset(1), RecordSize, record0);
-    QByteArray unused = patched<quint8>(map, recordOffset(2) + RecordField::Used, 0);
-    unused.replace(recordOffset(2), 16, QByteArray(16, '\0'));
+    swapped.replace(recordAt(0), RecordSize, record1).replace(recordAt(1), RecordSize, record0);
+    QByteArray unused = patched<quint8>(map, recordAt(2) + RecordField::Used, 0);
+    unused.replace(recordAt(2), 16, QByteArray(16, '\0'));
     const qint64 length = qFromLittleEndian<quint64>(map.constData() + HeaderField::Length);
 
     const QString refused = "Map fails its authentication";
@@ -194,13 +189,13 @@ TEST(AuthenticatedChain, refusesEveryRearrangedMap)
     };
     const QList<Attack> attacks = {
         {"swappedRecords", swapped, refused},
-        {"copiedRecord", QByteArray(map).replace(recordOffset(0), RecordSize, record1), refused},
+        {"copiedRecord", QByteArray(map).replace(recordAt(0), RecordSize, record1), refused},
         {"copiedMapFile", chain.maps[0], "Map names revision 0 instead of 1"},
         {"copiedMapFileWithItsRevisionPatched", patched<quint32>(chain.maps[0], HeaderField::Revision, 1), refused},
         {"lowerLength", patched<quint64>(map, HeaderField::Length, quint64(length - 5)), refused},
         {"clearedUsedFlagAndZeroedHash", unused, refused},
         {"appendedByte", map + 'x', refused},
-        {"droppedLastRecord", map.left(recordOffset(4)) + map.right(32), "Map ends before its last record"},
+        {"droppedLastRecord", map.left(recordAt(4)) + map.right(32), "Map ends before its last record"},
         {"otherRepository", otherRepository.maps[1], refused},
         {"versionFourMap", plainChain.maps[1], "Map version 4 in an authenticated repository"},
     };

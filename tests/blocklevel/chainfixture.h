@@ -58,6 +58,23 @@ private:
     int blockSize_;
 };
 
+// Where byte `field` of record `index` lies in a map of the current version.
+inline int recordAt(int index, int field = 0)
+{
+    return 542 + index * MapStream::Data::DataBlockSize + field;
+}
+
+// The bytes of a map: the header, then the records.
+inline QByteArray encode(const MapStream::Header& header, const QList<MapStream::Data>& records = {})
+{
+    QByteArray bytes;
+    QDataStream stream(&bytes, QIODevice::WriteOnly);
+    stream << header;
+    for (const MapStream::Data& record : records)
+        stream << record;
+    return bytes;
+}
+
 inline QSharedPointer<MapStream> openMap(const QByteArray& bytes)
 {
     auto map = QSharedPointer<MapStream>::create(bufferWith(bytes), 0, nullptr);

@@ -214,9 +214,7 @@ TEST(DataStream, otherWritersChainContinuedWithAnotherCodeStartsAFullRun)
     header.setEncryptionAlgorithm(Encryption::Aes256);
     header.setKeyPadding(
         ZRV::Encryption::PasswordBasedMasterKeyEncryptor(Encryption::Aes256, aes128.password).toStream(masterKey));
-    QByteArray headerBytes;
-    QDataStream writer(&headerBytes, QIODevice::WriteOnly);
-    writer << header;
+    const QByteArray headerBytes = encode(header);
     first.map.replace(0, headerBytes.size(), headerBytes);
 
     LogCapture log;

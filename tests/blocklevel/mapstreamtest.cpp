@@ -14,14 +14,6 @@ namespace Compression = ZRV::Core::Compression;
 
 namespace {
 
-QByteArray encode(const Header& header)
-{
-    QByteArray bytes;
-    QDataStream stream(&bytes, QIODevice::WriteOnly);
-    stream << header;
-    return bytes;
-}
-
 // The decoded header; a refusal's message goes to refusal.
 Header decode(const QByteArray& bytes, QString* refusal = nullptr)
 {
@@ -140,11 +132,9 @@ TEST(MapHeader, olderVersionsAreShorterAndBlockSizeZeroMeansDefault)
         header.setVersion(size.first);
         header.setBlockSize(0);
         header.addLengthByte(131073);
-        QByteArray bytes = encode(header);
-        EXPECT_EQ(bytes.size(), size.second) << size.first;
+        const QByteArray bytes = encode(header, {record(5, 1, 2)});
+        EXPECT_EQ(bytes.size(), size.second + MapStream::Data::DataBlockSize) << size.first;
         EXPECT_EQ(bytes.mid(size.first >= 2 ? 26 : 25, 4), QByteArray(4, '\0'));
-        QDataStream append(&bytes, QIODevice::Append);
-        append << record(5, 1, 2);
 
         QDataStream stream(bytes);
         Header read;
@@ -194,11 +184,7 @@ TEST(MapStream, revisionRangeJoinsRunsOfARevision)
         Header header;
         header.setBlockSize(10);
         header.addLengthByte(records.size() * 10 + extraLength);
-        QByteArray bytes = encode(header);
-        QDataStream stream(&bytes, QIODevice::Append);
-        for (const MapStream::Data& data : records)
-            stream << data;
-        return openMap(bytes);
+        return openMap(encode(header, records));
     };
     using ByteRange = Extensions::Range<unsigned long long>;
     const auto ranges = MapStream::revisionRange(

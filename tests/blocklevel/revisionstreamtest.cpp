@@ -10,12 +10,6 @@ namespace Encryption = ZRV::Core::Encryption;
 
 namespace {
 
-// Where a field of a record lies in a version 4 map.
-int recordField(int record, int field)
-{
-    return 542 + record * MapStream::Data::DataBlockSize + field;
-}
-
 const QByteArray Source = QByteArray(64, 'a') + QByteArray(64, 'b') + QByteArray(30, 'c');
 
 } // namespace
@@ -69,12 +63,12 @@ TEST(RevisionStream, hostileMapsAndDataGiveClearErrors)
 {
     const Revision good = backup(Settings(), Source, nullptr);
     const QList<QPair<Revision, QString>> cases = {
-        {{1, patched<quint32>(good.map, recordField(1, 29), 0xFFFFFFFF), good.data},
+        {{1, patched<quint32>(good.map, recordAt(1, 29), 0xFFFFFFFF), good.data},
          "Record 1 is longer than a stored block can be"},
-        {{1, patched<quint32>(good.map, recordField(1, 16), 9), good.data}, "No data stream for revision 9"},
-        {{1, patched<quint64>(good.map, recordField(1, 21), 1000000), good.data},
+        {{1, patched<quint32>(good.map, recordAt(1, 16), 9), good.data}, "No data stream for revision 9"},
+        {{1, patched<quint64>(good.map, recordAt(1, 21), 1000000), good.data},
          "Data of revision 1 has no offset 1000000"},
-        {{1, good.map.left(recordField(2, 0)), good.data}, "Map ends before record 2"},
+        {{1, good.map.left(recordAt(2, 0)), good.data}, "Map ends before record 2"},
         {{1, patched<quint64>(good.map, 18, 150), good.data}, "Block 2 decodes to 30 bytes instead of 22"},
         {{1, patched<quint64>(good.map, 18, ~0ull), good.data}, "Block 2 decodes to 30 bytes instead of 64"},
         {{1, good.map, good.data.left(150)}, "Data of revision 1 ends inside block 2"},
@@ -97,7 +91,7 @@ TEST(DifferentialFileFromTemporaryRevisionStream, unusedRecordLengthCountsZeros)
                                                   {10, "Unused block 1 has length 10 instead of 64"},
                                                   {65, "Unused block 1 has length 65 instead of 64"}};
     for (const auto& length : cases) {
-        const Revision patchedRevision{1, patched(revision.map, recordField(1, 29), length.first), revision.data};
+        const Revision patchedRevision{1, patched(revision.map, recordAt(1, 29), length.first), revision.data};
         QString failure;
         const QByteArray restored = restore({patchedRevision}, patchedRevision, "secret", true, &failure);
         EXPECT_EQ(failure, length.second);
