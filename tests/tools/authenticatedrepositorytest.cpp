@@ -6,6 +6,7 @@
 #include <QDataStream>
 #include <QDir>
 #include <QFile>
+#include <QMap>
 #include <functional>
 
 namespace {
@@ -57,7 +58,7 @@ struct Attack
 {
     const char* name;
     int revision; // the revision restored afterwards
-    std::function<void(AuthenticatedRepository&)> apply;
+    std::function<void()> apply;
 };
 
 } // namespace
@@ -72,18 +73,18 @@ TEST_F(AuthenticatedRepository, everyAttackIsRefusedWithoutOutput)
     ASSERT_EQ(backup("legacy").exitCode, 0);
     ASSERT_EQ(read("legacy/" + map(1)).at(10), 4);
 
-    const auto editMap = [](int revision, const std::function<void(QByteArray&)>& edit) {
-        return [=](AuthenticatedRepository& test) {
-            QByteArray bytes = test.read(test.repo(map(revision)));
+    const auto editMap = [this](int revision, const std::function<void(QByteArray&)>& edit) {
+        return [=] {
+            QByteArray bytes = read(repo(map(revision)));
             edit(bytes);
-            test.write(test.repo(map(revision)), bytes);
+            write(repo(map(revision)), bytes);
         };
     };
-    const auto plantRevision1 = [](const char* from) {
-        return [=](AuthenticatedRepository& test) {
+    const auto plantRevision1 = [this](const char* from) {
+        return [=] {
             const QString source = QString::fromLatin1(from) + QLatin1Char('/');
-            test.write(test.repo(map(1)), test.read(source + map(1)));
-            test.write(test.repo(data(1)), test.read(source + data(1)));
+            write(repo(map(1)), read(source + map(1)));
+            write(repo(data(1)), read(source + data(1)));
         };
     };
     const Attack attacks[] = {
@@ -97,7 +98,7 @@ TEST_F(AuthenticatedRepository, everyAttackIsRefusedWithoutOutput)
                                   [](QByteArray& bytes) {
                                       bytes.replace(recordOffset(1), RecordSize, bytes.mid(recordOffset(0), RecordSize));
                                   })},
-        {"copyMap", 3, [](AuthenticatedRepository& test) { test.write(test.repo(map(3)), test.read(test.repo(map(2)))); }},
+        {"copyMap", 3, [this] { write(repo(map(3)), read(repo(map(2)))); }},
         {"lowerLength", 1, editMap(1,
                                    [](QByteArray& bytes) {
                                        QDataStream field(&bytes, QIODevice::ReadWrite);
@@ -124,8 +125,7 @@ TEST_F(AuthenticatedRepository, everyAttackIsRefusedWithoutOutput)
         original.insert(file, read(repo(file)));
     for (const Attack& attack : attacks) {
         SCOPED_TRACE(attack.name);
-        AuthenticatedRepository& test = *this;
-        attack.apply(test);
+        attack.apply();
         const QString revision = QString::number(attack.revision);
         const Run restore = runZrv({"restore", "-q", "--revision", revision, path("repo"), path("out")});
         EXPECT_EQ(restore.exitCode, 1) << restore.err.constData();
