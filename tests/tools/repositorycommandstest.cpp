@@ -209,7 +209,7 @@ TEST_F(RepositoryCommands, existingRevisionsAreNeverReplaced)
     touchImage(2);
     const Run refused = backup();
     EXPECT_EQ(refused.exitCode, 1);
-    EXPECT_TRUE(refused.err.contains("records revision 3")) << refused.err.constData();
+    EXPECT_TRUE(refused.err.contains("00000002.map") && refused.err.contains("revision 3")) << refused.err.constData();
     EXPECT_EQ(read(data(2)), secondData);
     EXPECT_EQ(repositoryFiles().filter("00000003").size(), 0);
     write(map(2), map2);

@@ -26,8 +26,12 @@ QString ContainerReader::read(const QString& in, QIODevice* out, const PasswordS
         encrypted = true;
         return passwords.password(PasswordSource::Existing);
     });
+    // Before the password was asked for, nothing of a header was recognized.
     if (!unpackage->isOpen())
-        throw ToolError(ToolError::Failure, QStringLiteral("cannot open %1: %2").arg(in, unpackage->errorString()));
+        throw ToolError(ToolError::Failure,
+                        encrypted ? QStringLiteral("cannot open %1: %2").arg(in, unpackage->errorString())
+                                  : QStringLiteral("%1 is not a container, or its header is damaged (%2)")
+                                        .arg(in, unpackage->errorString()));
     if (!encrypted && passwords.supplied() && !allowUnencrypted)
         throw ToolError(ToolError::Failure,
                         QStringLiteral("%1 is not encrypted although a password was given: it may have been swapped "
