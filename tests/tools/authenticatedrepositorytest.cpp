@@ -38,10 +38,7 @@ protected:
         }
     }
 
-    Run backup(const QString& repository) const
-    {
-        return runZrv({"backup", "-q", path("image"), path(repository)});
-    }
+    Run backup(const QString& repository) const { return runZrv({"backup", "-q", path("image"), path(repository)}); }
     void rewriteBlock(int seed) const
     {
         QFile image(path("image"));
@@ -88,33 +85,36 @@ TEST_F(AuthenticatedRepository, everyAttackIsRefusedWithoutOutput)
         };
     };
     const Attack attacks[] = {
-        {"swapRecords", 1, editMap(1,
-                                   [](QByteArray& bytes) {
-                                       const QByteArray first = bytes.mid(recordOffset(0), RecordSize);
-                                       bytes.replace(recordOffset(0), RecordSize, bytes.mid(recordOffset(1), RecordSize));
-                                       bytes.replace(recordOffset(1), RecordSize, first);
-                                   })},
-        {"copyRecord", 1, editMap(1,
-                                  [](QByteArray& bytes) {
-                                      bytes.replace(recordOffset(1), RecordSize, bytes.mid(recordOffset(0), RecordSize));
-                                  })},
+        {"swapRecords", 1,
+         editMap(1,
+                 [](QByteArray& bytes) {
+                     const QByteArray first = bytes.mid(recordOffset(0), RecordSize);
+                     bytes.replace(recordOffset(0), RecordSize, bytes.mid(recordOffset(1), RecordSize));
+                     bytes.replace(recordOffset(1), RecordSize, first);
+                 })},
+        {"copyRecord", 1,
+         editMap(1,
+                 [](QByteArray& bytes) {
+                     bytes.replace(recordOffset(1), RecordSize, bytes.mid(recordOffset(0), RecordSize));
+                 })},
         {"copyMap", 3, [this] { write(repo(map(3)), read(repo(map(2)))); }},
-        {"lowerLength", 1, editMap(1,
-                                   [](QByteArray& bytes) {
-                                       QDataStream field(&bytes, QIODevice::ReadWrite);
-                                       field.setByteOrder(QDataStream::LittleEndian);
-                                       field.device()->seek(HeaderLengthField);
-                                       quint64 length = 0;
-                                       field >> length;
-                                       field.device()->seek(HeaderLengthField);
-                                       field << length - 5;
-                                   })},
-        {"clearUsedFlag", 1, editMap(1,
-                                     [](QByteArray& bytes) {
-                                         bytes[recordOffset(0) + RecordUsedField] = 0;
-                                         bytes.replace(recordOffset(0) + RecordHashField, HashSize,
-                                                       QByteArray(HashSize, '\0'));
-                                     })},
+        {"lowerLength", 1,
+         editMap(1,
+                 [](QByteArray& bytes) {
+                     QDataStream field(&bytes, QIODevice::ReadWrite);
+                     field.setByteOrder(QDataStream::LittleEndian);
+                     field.device()->seek(HeaderLengthField);
+                     quint64 length = 0;
+                     field >> length;
+                     field.device()->seek(HeaderLengthField);
+                     field << length - 5;
+                 })},
+        {"clearUsedFlag", 1,
+         editMap(1,
+                 [](QByteArray& bytes) {
+                     bytes[recordOffset(0) + RecordUsedField] = 0;
+                     bytes.replace(recordOffset(0) + RecordHashField, HashSize, QByteArray(HashSize, '\0'));
+                 })},
         {"mapOfAnotherRepository", 1, plantRevision1("other")},
         {"version4MapPlanted", 1, plantRevision1("legacy")},
     };
@@ -138,7 +138,8 @@ TEST_F(AuthenticatedRepository, everyAttackIsRefusedWithoutOutput)
     }
     // Put back, every revision restores again.
     for (int revision = 1; revision <= 3; ++revision) {
-        const Run restore = runZrv({"restore", "-q", "--revision", QString::number(revision), path("repo"), path("out")});
+        const Run restore =
+            runZrv({"restore", "-q", "--revision", QString::number(revision), path("repo"), path("out")});
         EXPECT_EQ(restore.exitCode, 0) << restore.err.constData();
         QFile::remove(path("out"));
     }

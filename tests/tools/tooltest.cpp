@@ -71,8 +71,8 @@ void ToolTest::initVersion4(const QString& repository) const
 {
     QDir().mkpath(path(repository));
     QFile::setPermissions(path(repository), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    RepositorySettings settings = RepositorySettings::create(
-        ZRV::Core::Encryption::Aes256, ZRV::Core::Compression::Lz4, 4096, 1000, RepositorySettings::Adopted);
+    RepositorySettings settings = RepositorySettings::create(ZRV::Core::Encryption::Aes256, ZRV::Core::Compression::Lz4,
+                                                             4096, 1000, RepositorySettings::Adopted);
     settings.seal(settings.passwordKey("secret"));
     const QString file = write(repository + QStringLiteral("/settings"), settings.encode());
     QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner);

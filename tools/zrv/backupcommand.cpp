@@ -22,8 +22,7 @@ namespace {
 
 // Reads back the header the map stream wrote last, so a failed final header write cannot leave a
 // map that names another revision, length or block count than the run produced.
-void checkWrittenMap(const QString& path, const QString& target, const MapStream& written,
-                     const RepositoryKeys& keys)
+void checkWrittenMap(const QString& path, const QString& target, const MapStream& written, const RepositoryKeys& keys)
 {
     auto file = QSharedPointer<QFile>::create(path);
     MapStream map(file, written.revision(), nullptr);

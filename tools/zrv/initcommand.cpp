@@ -16,10 +16,11 @@ using namespace ZRV::Stream::BlockLevel;
 
 QString InitCommand::description() const
 {
-    return QStringLiteral("Create the backup repository REPO (a new directory, or an empty one) and fix its cipher, "
-                          "compression and block size. A directory of revisions written by zrv 0.1.0 is adopted "
-                          "with the settings of its newest revision and keeps its version 4 maps; a new encrypted repository has "
-                          "authenticated maps.");
+    return QStringLiteral(
+        "Create the backup repository REPO (a new directory, or an empty one) and fix its cipher, "
+        "compression and block size. A directory of revisions written by zrv 0.1.0 is adopted "
+        "with the settings of its newest revision and keeps its version 4 maps; a new encrypted repository has "
+        "authenticated maps.");
 }
 
 void InitCommand::addOptions(QCommandLineParser& parser) const
