@@ -172,7 +172,10 @@ TEST_F(ContainerCommands, damagedGzipStreamsFail)
     for (const Case& c : damaged) {
         SCOPED_TRACE(c.name);
         write("damaged", c.bytes);
-        EXPECT_EQ(runZrv({"unpack", path("damaged"), path("damaged-out")}, "").exitCode, 1);
+        const Run unpack = runZrv({"unpack", path("damaged"), path("damaged-out")}, "");
+        EXPECT_EQ(unpack.exitCode, 1);
+        // Every failure names the container.
+        EXPECT_TRUE(unpack.err.startsWith("zrv: " + path("damaged").toUtf8())) << unpack.err.constData();
         EXPECT_FALSE(QFile::exists(path("damaged-out")));
         EXPECT_EQ(runZrv({"verify", path("damaged")}, "").exitCode, 1);
     }

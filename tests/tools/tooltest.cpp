@@ -1,5 +1,8 @@
 #include "tooltest.h"
 
+#include "repositorysettings.h"
+
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 
@@ -62,6 +65,17 @@ ToolTest::Run ToolTest::init(const QString& repository, const QStringList& optio
 {
     return runZrv(QStringList{"init", "-q", "--kdf-iterations", "1000", "--block-size", "4096"} + options
                   + QStringList{path(repository)});
+}
+
+void ToolTest::initVersion4(const QString& repository) const
+{
+    QDir().mkpath(path(repository));
+    QFile::setPermissions(path(repository), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    RepositorySettings settings = RepositorySettings::create(ZRV::Core::Encryption::Aes256, ZRV::Core::Compression::Lz4,
+                                                             4096, 1000, RepositorySettings::Adopted);
+    settings.seal(settings.passwordKey("secret"));
+    const QString file = write(repository + QStringLiteral("/settings"), settings.encode());
+    QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner);
 }
 
 QString ToolTest::write(const QString& name, const QByteArray& bytes) const

@@ -27,6 +27,9 @@ protected:
     static int shell(const QString& commandLine);
     // `zrv init` with 4 KiB blocks and cheap key derivation, so the suite stays fast.
     Run init(const QString& repository, const QStringList& options = {}) const;
+    // An encrypted repository (password "secret", AES-256, 4 KiB blocks) whose backups write the
+    // version 4 maps of zrv 0.1.0, as `zrv init` leaves a directory it adopted.
+    void initVersion4(const QString& repository) const;
 
     QString path(const QString& name) const { return dir_.filePath(name); }
     // Writes the file and returns its path.

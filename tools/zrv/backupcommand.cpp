@@ -22,14 +22,18 @@ namespace {
 
 // Reads back the header the map stream wrote last, so a failed final header write cannot leave a
 // map that names another revision, length or block count than the run produced.
-void checkWrittenMap(const QString& path, const QString& target, const MapStream& written)
+void checkWrittenMap(const QString& path, const QString& target, const MapStream& written, const RepositoryKeys& keys)
 {
     auto file = QSharedPointer<QFile>::create(path);
     MapStream map(file, written.revision(), nullptr);
+    if (keys.isValid())
+        map.setRepositoryKeys(keys);
     const bool same = file->open(QIODevice::ReadOnly) && map.open(QIODevice::ReadOnly)
         && map.revision() == written.revision() && map.length() == written.length()
         && map.blockCount() == written.blockCount()
-        && quint64(file->size()) == quint64(map.pos()) + map.blockCount() * MapStream::Data::DataBlockSize;
+        // An authenticated map opens only when its length is exact and its MAC holds.
+        && (keys.isValid()
+            || quint64(file->size()) == quint64(map.pos()) + map.blockCount() * MapStream::Data::DataBlockSize);
     if (!same)
         throw ToolError(ToolError::Failure,
                         QStringLiteral("cannot write %1: the map read back differs from what "
@@ -65,10 +69,11 @@ int BackupCommand::run(const QCommandLineParser& parser) const
     const bool image = choiceOption<bool>(parser, QStringLiteral("variant"), {{"file", false}, {"image", true}});
     const int lockWait = int(qMin<qint64>(numberOption(parser, QStringLiteral("lock-wait"), 0), 1 << 20));
     const QString sourcePath = parser.positionalArguments().at(0);
-    const BackupRepository repository(parser.positionalArguments().at(1));
+    const BackupRepository repository(parser.positionalArguments().at(1), PasswordSource(passwordFile(parser)));
     const RepositorySettings settings = repository.settings();
     checkSettingOptions(parser, settings, repository.path());
-    const QByteArray password = repository.password(settings, PasswordSource(passwordFile(parser)));
+    const QByteArray password = repository.password();
+    const RepositoryKeys keys = repository.keys();
 
     const auto lock = repository.lock(lockWait);
     for (const QString& leftover : repository.removeLeftovers())
@@ -96,7 +101,8 @@ int BackupCommand::run(const QCommandLineParser& parser) const
                                      inMap->useEncryption() ? QStringLiteral("encrypted") : QStringLiteral("plain"),
                                      settings.encrypted() ? QStringLiteral("encrypted") : QStringLiteral("plain"),
                                      repository.path()));
-        const auto check = RevisionStream::checkPassword(inMap, password);
+        // An authenticated map opened only because the keys matched it.
+        const auto check = keys.isValid() ? qMakePair(true, QString()) : RevisionStream::checkPassword(inMap, password);
         if (!check.first)
             throw ToolError(
                 ToolError::Failure,
@@ -120,6 +126,11 @@ int BackupCommand::run(const QCommandLineParser& parser) const
     else
         data = QSharedPointer<DifferentialFileDataStream>::create(source, outMap, inMap, settings.compression(),
                                                                   settings.cipher(), password, nullptr);
+    if (keys.isValid())
+        data->setRepositoryKeys(keys);
+    // A sequential source of known size (a block device, a pipe from a known file) is held to it.
+    if (source->isSequential() && source->size() > 0)
+        data->setSourceSize(source->size());
     if (!data->open(QIODevice::ReadOnly))
         throw ToolError(
             ToolError::Failure,
@@ -140,8 +151,10 @@ int BackupCommand::run(const QCommandLineParser& parser) const
         throw ToolError(ToolError::Failure, stored.errorString());
     ProgressMeter progress(QStringLiteral("backup"), source->size(), quiet(parser));
     const qint64 storedBytes = pump(*data, &stored, progress, qMax<qint64>(1 << 20, outMap->blockSize()));
-    outMap->close();
-    checkWrittenMap(mapFile->temporaryPath(), repository.mapPath(revision), *outMap);
+    if (!outMap->finish())
+        throw ToolError(ToolError::Failure,
+                        QStringLiteral("cannot write %1: %2").arg(repository.mapPath(revision), outMap->errorString()));
+    checkWrittenMap(mapFile->temporaryPath(), repository.mapPath(revision), *outMap, keys);
 
     stored.commit();
     try {

@@ -19,6 +19,7 @@
 #include <unistd.h>
 
 using ZRV::Stream::BlockLevel::MapStream;
+using ZRV::Stream::BlockLevel::RepositoryKeys;
 
 namespace {
 
@@ -43,9 +44,10 @@ QSharedPointer<QFile> openRegular(const QString& path, QString& error)
 
 } // namespace
 
-BackupRepository::BackupRepository(const QString& path)
+BackupRepository::BackupRepository(const QString& path, PasswordSource passwords)
     : path_(path)
     , directory_(path)
+    , passwords_(std::move(passwords))
 {
     if (!QFileInfo(path).isDir())
         throw ToolError(ToolError::Failure,
@@ -130,6 +132,9 @@ QSharedPointer<MapStream> BackupRepository::openMap(unsigned int revision) const
     if (!file)
         throw fail(error);
     auto map = QSharedPointer<MapStream>::create(file, revision, nullptr);
+    const RepositoryKeys repositoryKeys = keys();
+    if (repositoryKeys.isValid())
+        map->setRepositoryKeys(repositoryKeys);
     try {
         if (!map->open(QIODevice::ReadOnly))
             throw fail(QStringLiteral("its header is cut short"));
@@ -143,15 +148,53 @@ QSharedPointer<MapStream> BackupRepository::openMap(unsigned int revision) const
     return map;
 }
 
-QByteArray BackupRepository::password(const RepositorySettings& settings, const PasswordSource& source) const
+void BackupRepository::unlock() const
 {
-    if (!settings.encrypted())
+    if (unlocked_)
+        return;
+    const RepositorySettings settings = this->settings();
+    if (settings.encrypted()) {
+        QByteArray password = passwords_.password(PasswordSource::Existing);
+        QByteArray passwordKey = settings.passwordKey(password);
+        if (!settings.opens(passwordKey))
+            throw ToolError(ToolError::Failure,
+                            QStringLiteral("the password does not open %1 (or its settings were altered)").arg(path_));
+        password_ = password;
+        if (settings.authenticated())
+            keys_ = RepositoryKeys{settings.id(), passwordKey};
+        password.fill('\0');
+        passwordKey.fill('\0');
+    }
+    unlocked_ = true;
+}
+
+QByteArray BackupRepository::password() const
+{
+    unlock();
+    return password_;
+}
+
+RepositoryKeys BackupRepository::keys() const
+{
+    // A directory of zrv 0.1.0 (no settings) is never authenticated.
+    if (!hasSettings() || !settings().authenticated())
         return {};
-    const QByteArray password = source.password(PasswordSource::Existing);
-    if (!settings.opens(password))
-        throw ToolError(ToolError::Failure,
-                        QStringLiteral("the password does not open %1 (or its settings were altered)").arg(path_));
-    return password;
+    unlock();
+    return keys_;
+}
+
+QString BackupRepository::notAuthenticated() const
+{
+    QString why;
+    if (!hasSettings())
+        why = QStringLiteral("it has no settings; zrv init adopts it");
+    else if (!settings().encrypted())
+        why = QStringLiteral("it is not encrypted");
+    else if (!settings().authenticated())
+        why = QStringLiteral("it keeps the version 4 maps of zrv 0.1.0");
+    else
+        return {};
+    return QStringLiteral("%1 is not authenticated (%2): a change to its maps goes unnoticed").arg(path_, why);
 }
 
 void BackupRepository::checkEncryption(const MapStream& map) const
@@ -162,12 +205,12 @@ void BackupRepository::checkEncryption(const MapStream& map) const
                         QStringLiteral("%1 is not encrypted although the repository is").arg(mapPath(map.revision())));
 }
 
-QByteArray BackupRepository::readPassword(const MapStream& map, const PasswordSource& source) const
+QByteArray BackupRepository::readPassword(const MapStream& map) const
 {
     checkEncryption(map);
     if (hasSettings())
-        return password(settings(), source);
-    return map.useEncryption() ? source.password(PasswordSource::Existing) : QByteArray();
+        return password();
+    return map.useEncryption() ? passwords_.password(PasswordSource::Existing) : QByteArray();
 }
 
 QList<QPair<QString, QString>> BackupRepository::missingData(unsigned int revision) const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "passwordsource.h"
 #include "repositorysettings.h"
 
 #include "blocklevel/mapstream.h"
@@ -11,18 +12,19 @@
 #include <QString>
 #include <memory>
 
-class PasswordSource;
-
 // A directory of block-level revisions: the settings file written by `zrv init`, the lock of the
 // one writer, and revision N as the pair N.map and N.data (N in decimal, zero-padded to eight
 // digits). A revision exists once its map is in place; a run puts its data in place first and its
 // map last, neither ever over an existing file, so readers need no lock and never see half a
 // revision.
+// In an authenticated repository every map is opened with the repository's keys, so a map that was
+// altered, swapped, copied under another name or taken from elsewhere is refused before use.
 class BackupRepository
 {
 public:
-    // Throws ToolError when there is no directory at `path`.
-    explicit BackupRepository(const QString& path);
+    // Throws ToolError when there is no directory at `path`. `passwords` is asked, once, when a
+    // reader first needs the password.
+    BackupRepository(const QString& path, PasswordSource passwords);
 
     QString path() const { return path_; }
     QString settingsPath() const;
@@ -35,13 +37,18 @@ public:
     // Writes the settings of a new repository; never replaces existing ones.
     void writeSettings(const RepositorySettings& settings) const;
 
-    // The password of an encrypted repository, checked against its settings; empty without
-    // encryption. Throws ToolError for a wrong password.
-    QByteArray password(const RepositorySettings& settings, const PasswordSource& source) const;
+    // The password of an encrypted repository, checked against its settings (the password key is
+    // derived here, once per run); empty without encryption. Throws ToolError for a wrong password.
+    QByteArray password() const;
+    // What the maps and streams of an authenticated repository need; invalid for any other.
+    // Asks for the password when it was not yet given.
+    ZRV::Stream::BlockLevel::RepositoryKeys keys() const;
+    // Why the repository's maps are not authenticated; empty when they are.
+    QString notAuthenticated() const;
 
     // The password a reader of `map` needs: checked against the settings, or for a directory of
     // zrv 0.1.0 without them, asked for when the map is encrypted.
-    QByteArray readPassword(const ZRV::Stream::BlockLevel::MapStream& map, const PasswordSource& source) const;
+    QByteArray readPassword(const ZRV::Stream::BlockLevel::MapStream& map) const;
 
     // Throws ToolError when the repository is encrypted and `map` is not.
     void checkEncryption(const ZRV::Stream::BlockLevel::MapStream& map) const;
@@ -51,8 +58,9 @@ public:
     // 0 when there is none.
     unsigned int newestRevision() const;
 
-    // The map of a revision, open for reading, its header checked against the file name.
-    // Throws ToolError naming the file.
+    // The map of a revision, open for reading, its header checked against the file name, and in
+    // an authenticated repository the whole map checked against its MAC (which covers the
+    // revision of the file name and the repository id). Throws ToolError naming the file.
     QSharedPointer<ZRV::Stream::BlockLevel::MapStream> openMap(unsigned int revision) const;
     // Why the data a revision refers to cannot be read, one (file, cause) per data file that is missing,
     // no regular file, or shorter than the map needs; empty when all is there. Cheap: it reads the
@@ -70,6 +78,13 @@ public:
     QStringList removeLeftovers() const;
 
 private:
+    void unlock() const;
+
     QString path_;
     QDir directory_;
+    PasswordSource passwords_;
+    // Known once unlock() ran: deriving the password key is slow by design.
+    mutable bool unlocked_ = false;
+    mutable QByteArray password_;
+    mutable ZRV::Stream::BlockLevel::RepositoryKeys keys_;
 };

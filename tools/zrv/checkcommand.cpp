@@ -59,8 +59,11 @@ QList<Problem> checkRevision(const BackupRepository& repository, unsigned int re
     if (!problems.isEmpty())
         return problems;
     const unsigned int blockSize = map->blockSize();
-    RevisionStream restored(map, repository.dataFiles(map), password(*map), nullptr);
     QString failure;
+    RevisionStream restored(map, repository.dataFiles(map), password(*map), nullptr);
+    const RepositoryKeys keys = repository.keys();
+    if (keys.isValid())
+        restored.setRepositoryKeys(keys);
     try {
         if (!restored.open(QIODevice::ReadOnly))
             return problems << Problem{-1, repository.mapPath(revision), restored.errorString()};
@@ -98,7 +101,7 @@ void CheckCommand::addOptions(QCommandLineParser& parser) const
 
 int CheckCommand::run(const QCommandLineParser& parser) const
 {
-    const BackupRepository repository(parser.positionalArguments().at(0));
+    const BackupRepository repository(parser.positionalArguments().at(0), PasswordSource(passwordFile(parser)));
     const bool json = parser.isSet(QStringLiteral("json"));
     QList<unsigned int> revisions = repository.revisions();
     if (const unsigned int only = revision(parser)) {
@@ -109,12 +112,14 @@ int CheckCommand::run(const QCommandLineParser& parser) const
     }
     if (repository.hasSettings())
         repository.settings(); // a damaged settings file is a problem of its own
-    const PasswordSource passwords(passwordFile(parser));
+    const QString notAuthenticated = repository.notAuthenticated();
+    if (!notAuthenticated.isEmpty() && !quiet(parser))
+        fprintf(stderr, "zrv: %s\n", qPrintable(notAuthenticated));
     // Asked for once, when the first encrypted revision needs it.
     QByteArray known;
     const auto password = [&](const MapStream& map) {
         if (known.isEmpty() && map.useEncryption())
-            known = repository.readPassword(map, passwords);
+            known = repository.readPassword(map);
         return known;
     };
 

@@ -16,9 +16,11 @@ using namespace ZRV::Stream::BlockLevel;
 
 QString InitCommand::description() const
 {
-    return QStringLiteral("Create the backup repository REPO (a new directory, or an empty one) and fix its cipher, "
-                          "compression and block size. A directory of revisions written by zrv 0.1.0 is adopted "
-                          "with the settings of its newest revision.");
+    return QStringLiteral(
+        "Create the backup repository REPO (a new directory, or an empty one) and fix its cipher, "
+        "compression and block size. A directory of revisions written by zrv 0.1.0 is adopted "
+        "with the settings of its newest revision and keeps its version 4 maps; a new encrypted repository has "
+        "authenticated maps.");
 }
 
 void InitCommand::addOptions(QCommandLineParser& parser) const
@@ -47,7 +49,7 @@ int InitCommand::run(const QCommandLineParser& parser) const
 
     if (mkdir(QFile::encodeName(path).constData(), 0700) != 0 && errno != EEXIST)
         throw ToolError(ToolError::Failure, QStringLiteral("cannot create %1: %2").arg(path, systemError()));
-    const BackupRepository repository(path);
+    const BackupRepository repository(path, PasswordSource(passwordFile(parser)));
     if (repository.hasSettings())
         throw ToolError(ToolError::Failure, QStringLiteral("%1 is a repository already").arg(path));
 
@@ -58,7 +60,7 @@ int InitCommand::run(const QCommandLineParser& parser) const
         // given must agree with it, and the password must open it.
         const auto map = repository.openMap(newest);
         settings = RepositorySettings::create(map->encryptionAlgorith(), map->compressionAlgorith(), map->blockSize(),
-                                              int(iterations));
+                                              int(iterations), RepositorySettings::Adopted);
         checkSettingOptions(parser, settings, path);
     } else if (!QDir(path).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot).isEmpty()) {
         throw ToolError(ToolError::Failure,
@@ -75,7 +77,9 @@ int InitCommand::run(const QCommandLineParser& parser) const
                 QStringLiteral("the password does not open %1: %2").arg(repository.mapPath(newest), check.second));
     }
     chmod(QFile::encodeName(path).constData(), 0700);
-    settings.seal(password);
+    QByteArray passwordKey = settings.passwordKey(password);
+    settings.seal(passwordKey);
+    passwordKey.fill('\0');
     repository.writeSettings(settings);
     if (!quiet(parser))
         printf("%s %s: cipher %s, compression %s, block size %u\n", newest ? "adopted" : "created", qPrintable(path),

@@ -3,6 +3,8 @@
 #include "settingskey.h"
 #include "toolerror.h"
 
+#include "encryption/keyderivation.h"
+
 #include <QDataStream>
 #include <QRandomGenerator>
 
@@ -24,7 +26,7 @@ QByteArray randomBytes(int count)
 
 RepositorySettings RepositorySettings::create(ZRV::Core::Encryption::Algorithm cipher,
                                               ZRV::Core::Compression::Algorithm compression, quint32 blockSize,
-                                              int iterations)
+                                              int iterations, Origin origin)
 {
     RepositorySettings settings;
     settings.id_ = randomBytes(16);
@@ -34,11 +36,13 @@ RepositorySettings RepositorySettings::create(ZRV::Core::Encryption::Algorithm c
     if (settings.encrypted()) {
         settings.salt_ = randomBytes(16);
         settings.iterations_ = quint32(iterations);
+        if (origin == New)
+            settings.mapVersion_ = AuthenticatedMapVersion;
     }
     return settings;
 }
 
-QByteArray RepositorySettings::authenticated() const
+QByteArray RepositorySettings::taggedBytes() const
 {
     QByteArray bytes;
     QDataStream out(&bytes, QIODevice::WriteOnly);
@@ -55,7 +59,7 @@ QByteArray RepositorySettings::authenticated() const
 
 QByteArray RepositorySettings::encode() const
 {
-    return encrypted() ? authenticated() + tag_ : authenticated();
+    return encrypted() ? taggedBytes() + tag_ : taggedBytes();
 }
 
 RepositorySettings RepositorySettings::decode(const QByteArray& bytes, const QString& file)
@@ -77,7 +81,7 @@ RepositorySettings RepositorySettings::decode(const QByteArray& bytes, const QSt
     in.readRawData(settings.id_.data(), 16);
     in >> settings.mapVersion_ >> cipher >> compression >> settings.blockSize_;
     using namespace ZRV::Core;
-    if (settings.mapVersion_ != MapVersion)
+    if (settings.mapVersion_ != PlainMapVersion && settings.mapVersion_ != AuthenticatedMapVersion)
         throw damaged(QStringLiteral("map version %1 is unknown to this zrv").arg(settings.mapVersion_));
     if (cipher < Encryption::Aes128 || cipher > Encryption::NoEncryption)
         throw damaged(QStringLiteral("cipher %1 is unknown").arg(cipher));
@@ -87,6 +91,9 @@ RepositorySettings RepositorySettings::decode(const QByteArray& bytes, const QSt
         throw damaged(QStringLiteral("block size %1 is out of range").arg(settings.blockSize_));
     settings.cipher_ = Encryption::Algorithm(cipher);
     settings.compression_ = Compression::Algorithm(compression);
+    // Authenticated maps need the keys only encryption brings.
+    if (settings.authenticated() && !settings.encrypted())
+        throw damaged(QStringLiteral("map version %1 needs encryption").arg(settings.mapVersion_));
     if (bytes.size() != (settings.encrypted() ? EncryptedSize : PlainSize))
         throw damaged(QStringLiteral("it holds %1 bytes").arg(bytes.size()));
     if (settings.encrypted()) {
@@ -101,13 +108,18 @@ RepositorySettings RepositorySettings::decode(const QByteArray& bytes, const QSt
     return settings;
 }
 
-void RepositorySettings::seal(const QByteArray& password)
+QByteArray RepositorySettings::passwordKey(const QByteArray& password) const
 {
-    if (encrypted())
-        tag_ = SettingsKey(password, salt_, int(iterations_)).tag(authenticated());
+    return encrypted() ? ZRV::Encryption::KeyDerivation::passwordKey(password, salt_, int(iterations_)) : QByteArray();
 }
 
-bool RepositorySettings::opens(const QByteArray& password) const
+void RepositorySettings::seal(const QByteArray& passwordKey)
 {
-    return !encrypted() || SettingsKey(password, salt_, int(iterations_)).matches(authenticated(), tag_);
+    if (encrypted())
+        tag_ = SettingsKey(passwordKey).tag(taggedBytes());
+}
+
+bool RepositorySettings::opens(const QByteArray& passwordKey) const
+{
+    return !encrypted() || SettingsKey(passwordKey).matches(taggedBytes(), tag_);
 }

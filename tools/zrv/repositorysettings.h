@@ -7,29 +7,41 @@
 
 // What a repository fixes once, at `zrv init`: the map version its revisions use, cipher,
 // compression and block size, and for an encrypted repository the salt and PBKDF2 iteration count
-// of its password check, and the tag that authenticates these bytes under the password (see
+// of its password key, and the tag that authenticates these bytes under that key (see
 // SettingsKey). Encoded big-endian, 34 bytes without encryption and 86 with it (docs/formats.md).
+// A new encrypted repository is authenticated (map version 5); one without encryption, or adopted
+// from zrv 0.1.0, keeps version 4 maps.
 class RepositorySettings
 {
 public:
     static constexpr quint16 FormatVersion = 1;
-    static constexpr quint16 MapVersion = 4;
+    static constexpr quint16 PlainMapVersion = 4;
+    static constexpr quint16 AuthenticatedMapVersion = 5;
     static constexpr int DefaultIterations = 600000;
     static constexpr quint32 MinimumIterations = 1000;
     static constexpr quint32 MaximumIterations = 100000000;
 
-    // New settings with a random repository id (and salt when encrypted), not yet sealed.
+    enum Origin { New, Adopted };
+
+    // New settings with a random repository id (and salt when encrypted), not yet sealed. Adopted
+    // settings describe the version 4 maps a directory of zrv 0.1.0 holds already.
     static RepositorySettings create(ZRV::Core::Encryption::Algorithm cipher,
-                                     ZRV::Core::Compression::Algorithm compression, quint32 blockSize, int iterations);
+                                     ZRV::Core::Compression::Algorithm compression, quint32 blockSize, int iterations,
+                                     Origin origin = New);
     // Throws ToolError naming `file` when the bytes are no settings of a known version.
     static RepositorySettings decode(const QByteArray& bytes, const QString& file);
 
     QByteArray encode() const;
     bool encrypted() const { return cipher_ != ZRV::Core::Encryption::NoEncryption; }
-    // Computes the tag of an encrypted repository under `password`.
-    void seal(const QByteArray& password);
-    // Whether `password` opens these settings (always true without encryption).
-    bool opens(const QByteArray& password) const;
+    // Whether the repository's maps are authenticated (version 5).
+    bool authenticated() const { return mapVersion_ == AuthenticatedMapVersion; }
+    // The password key of an encrypted repository (KeyDerivation::passwordKey over its salt and
+    // iteration count): slow by design, derive it once per run. Empty without encryption.
+    QByteArray passwordKey(const QByteArray& password) const;
+    // Computes the tag of an encrypted repository under its password key.
+    void seal(const QByteArray& passwordKey);
+    // Whether `passwordKey` opens these settings (always true without encryption).
+    bool opens(const QByteArray& passwordKey) const;
 
     QByteArray id() const { return id_; }
     quint16 mapVersion() const { return mapVersion_; }
@@ -39,10 +51,10 @@ public:
     int iterations() const { return int(iterations_); }
 
 private:
-    QByteArray authenticated() const;
+    QByteArray taggedBytes() const;
 
     QByteArray id_;
-    quint16 mapVersion_ = MapVersion;
+    quint16 mapVersion_ = PlainMapVersion;
     ZRV::Core::Encryption::Algorithm cipher_ = ZRV::Core::Encryption::NoEncryption;
     ZRV::Core::Compression::Algorithm compression_ = ZRV::Core::Compression::Lz4;
     quint32 blockSize_ = 0;

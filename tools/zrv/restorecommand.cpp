@@ -25,18 +25,22 @@ void RestoreCommand::addOptions(QCommandLineParser& parser) const
 
 int RestoreCommand::run(const QCommandLineParser& parser) const
 {
-    const BackupRepository repository(parser.positionalArguments().at(0));
+    const BackupRepository repository(parser.positionalArguments().at(0), PasswordSource(passwordFile(parser)));
     const unsigned int revision = Command::revision(parser) ? Command::revision(parser) : repository.newestRevision();
     if (!repository.revisions().contains(revision))
         throw ToolError(ToolError::Failure,
                         revision ? QStringLiteral("%1 has no revision %2").arg(repository.path()).arg(revision)
                                  : QStringLiteral("%1 holds no revision").arg(repository.path()));
 
+    // The map of an authenticated repository is checked with its keys, so the password comes
+    // first there; elsewhere the target is refused (a terminal, a device too small) before a
+    // password is asked for.
     const auto map = repository.openMap(revision);
-    // The target is refused (a terminal, a device too small) before a password is asked for.
     OutputTarget target(parser.positionalArguments().at(1), qint64(map->length()), true);
-    const QByteArray password = repository.readPassword(*map, PasswordSource(passwordFile(parser)));
-    RevisionStream restored(map, repository.dataFiles(map), password, nullptr);
+    RevisionStream restored(map, repository.dataFiles(map), repository.readPassword(*map), nullptr);
+    const RepositoryKeys keys = repository.keys();
+    if (keys.isValid())
+        restored.setRepositoryKeys(keys);
     if (!restored.open(QIODevice::ReadOnly))
         throw ToolError(ToolError::Failure,
                         QStringLiteral("cannot restore revision %1: %2").arg(revision).arg(restored.errorString()));

@@ -2,6 +2,7 @@
 
 #include "backuprepository.h"
 #include "cipherchoice.h"
+#include "passwordsource.h"
 
 #include "blocklevel/mapstream.h"
 
@@ -24,12 +25,19 @@ QString RevisionsCommand::description() const
 void RevisionsCommand::addOptions(QCommandLineParser& parser) const
 {
     parser.addOption(jsonOption());
+    parser.addOption(passwordFileOption());
 }
 
 int RevisionsCommand::run(const QCommandLineParser& parser) const
 {
-    const BackupRepository repository(parser.positionalArguments().at(0));
+    const BackupRepository repository(parser.positionalArguments().at(0), PasswordSource(passwordFile(parser)));
     const bool json = parser.isSet(QStringLiteral("json"));
+    // A wrong password fails the command, not each revision; the maps of an authenticated
+    // repository open only with its keys.
+    repository.keys();
+    const QString notAuthenticated = repository.notAuthenticated();
+    if (!notAuthenticated.isEmpty() && !quiet(parser))
+        fprintf(stderr, "zrv: %s\n", qPrintable(notAuthenticated));
     QJsonArray list;
     QList<unsigned int> damaged;
     if (!json)

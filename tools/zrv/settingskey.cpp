@@ -1,16 +1,14 @@
 #include "settingskey.h"
 
-#include "core/encryption/key.h"
+#include "encryption/keyderivation.h"
 
 #include <QMessageAuthenticationCode>
 
-SettingsKey::SettingsKey(const QByteArray& password, const QByteArray& salt, int iterations)
+using ZRV::Encryption::KeyDerivation;
+
+SettingsKey::SettingsKey(const QByteArray& passwordKey)
+    : key_(KeyDerivation::subkey(passwordKey, KeyDerivation::SettingsLabel))
 {
-    QByteArray passwordKey =
-        ZRV::Core::Encryption::Key::generateAdvanced(ZRV::Core::Encryption::Aes256, password, salt, iterations);
-    key_ = QMessageAuthenticationCode::hash(QByteArrayLiteral("zrv settings\x01"), passwordKey,
-                                            QCryptographicHash::Sha256);
-    passwordKey.fill('\0');
 }
 
 SettingsKey::~SettingsKey()

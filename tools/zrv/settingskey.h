@@ -2,14 +2,14 @@
 
 #include <QByteArray>
 
-// The key that authenticates a repository's settings and tells a right password from a wrong one:
-//   passwordKey = PBKDF2-HMAC-SHA-256(password, salt, iterations, 32 bytes)
-//   settingsKey = HMAC-SHA-256(passwordKey, "zrv settings" || 0x01)
+// The key that authenticates a repository's settings and tells a right password from a wrong one.
+// Built from the repository's password key (ZRV::Encryption::KeyDerivation::passwordKey):
+//   settingsKey = subkey(passwordKey, "zrv settings")
 //   tag         = HMAC-SHA-256(settingsKey, the settings bytes before the tag)
 class SettingsKey
 {
 public:
-    SettingsKey(const QByteArray& password, const QByteArray& salt, int iterations);
+    explicit SettingsKey(const QByteArray& passwordKey);
     ~SettingsKey();
 
     QByteArray tag(const QByteArray& settings) const;
