@@ -214,6 +214,20 @@ QStringList requestsFor(const QStringList& requests, const QString& key)
     return found;
 }
 
+// `count` GETs, each retry starting at or after where the one before it started.
+bool resumesInOrder(const QStringList& requests, int count)
+{
+    static const QRegularExpression get(QStringLiteral("^GET (-|bytes=(\\d+)-) (200|206)$"));
+    qint64 start = 0;
+    for (const QString& request : requests) {
+        const QRegularExpressionMatch match = get.match(request);
+        if (!match.hasMatch() || match.captured(2).toLongLong() < start)
+            return false;
+        start = match.captured(2).toLongLong();
+    }
+    return requests.size() == count;
+}
+
 } // namespace
 
 TEST_F(S3Faults, transientFailuresAreRetriedAndDownloadsResume)
@@ -229,6 +243,8 @@ TEST_F(S3Faults, transientFailuresAreRetriedAndDownloadsResume)
         {"status GET 2 503", {"GET - 503", "GET - 503", "GET - 200"}},
         {"status GET 1 500", {"GET - 500", "GET - 200"}},
         {"status GET 1 429", {"GET - 429", "GET - 200"}},
+        // How much of a reset body the client had taken in depends on timing: only the count and the
+        // order of the resumed ranges are fixed.
         {"reset GET 2 100000", {"GET - 200", "GET bytes=65536- 206", "GET bytes=131072- 206"}},
         {"stall GET 1 300000", {"GET - 200", "GET bytes=262144- 206"}},
         {"slow GET 1 1000000", {"GET - 200"}},
@@ -238,7 +254,11 @@ TEST_F(S3Faults, transientFailuresAreRetriedAndDownloadsResume)
         ASSERT_TRUE(proxy_.add(row.rule));
         EXPECT_EQ(readObject(proxied(), "object", size), std::optional<QByteArray>(object)) << row.rule;
         const QStringList requests = requestsFor(proxy_.requests().mid(before), "object");
-        EXPECT_EQ(requests, row.requests) << row.rule;
+        if (QString(row.rule).startsWith("reset"))
+            EXPECT_TRUE(resumesInOrder(requests, row.requests.size()))
+                << row.rule << ": " << requests.join(", ").toStdString();
+        else
+            EXPECT_EQ(requests, row.requests) << row.rule;
     }
 }
 
