@@ -277,6 +277,15 @@ std::unique_ptr<QLockFile> BackupRepository::lock(int waitSeconds) const
     lock->setStaleLockTime(0); // only a lock whose process is gone is stale, however old
     if (lock->tryLock(waitSeconds * 1000))
         return lock;
+    // A writer fills its lock file right after creating it; one still unreadable seconds later
+    // belongs to a run killed in between, and would otherwise block the repository for good.
+    qint64 holder = 0;
+    QString holderHost;
+    QString holderApplication;
+    if (lock->error() == QLockFile::LockFailedError && !lock->getLockInfo(&holder, &holderHost, &holderApplication)
+        && QFileInfo(path).lastModified().secsTo(QDateTime::currentDateTime()) >= 2 && lock->removeStaleLockFile()
+        && lock->tryLock(0))
+        return lock;
     if (lock->error() == QLockFile::LockFailedError) {
         qint64 pid = 0;
         QString host;
