@@ -22,6 +22,8 @@ public:
         QSharedPointer<QFile> input;
         // Chains that keep files of their own beside the output (block maps) find them from here.
         QString outputPath;
+        // Workers the chain's streams may use (ZRVBENCH_WORKERS, default 1: the single-threaded path).
+        int workers = 1;
     };
     using Builder = std::function<QSharedPointer<QIODevice>(const Context& run)>;
     // Why the top stream's result is not good; empty when it is.

@@ -3,6 +3,7 @@
 //
 //   zrvbench list
 //   zrvbench <chain> <input> <output> [read-size]   read-size defaults to 1 MiB
+//       ZRVBENCH_WORKERS=N gives the chain's streams N workers (default 1).
 //   zrvbench exec <input> <output> <command> [arguments...] [| <command> [arguments...]]...
 //                 [3> <command> [arguments...]]
 //       The commands form a pipeline from input to output, one process each. The command after
@@ -94,7 +95,7 @@ int runChain(const ChainRegistry::Chain& chain, const QString& inputPath, const 
     timer.start();
     QString failure;
     try {
-        QSharedPointer<QIODevice> top = chain.build({input, outputPath});
+        QSharedPointer<QIODevice> top = chain.build({input, outputPath, qMax(1, qEnvironmentVariableIntValue("ZRVBENCH_WORKERS"))});
         failure = pull(*top, output, buffer);
         if (failure.isEmpty() && chain.check)
             failure = chain.check(*top);
