@@ -21,7 +21,7 @@ export QT_LOGGING_RULES="TXK.debug=false;TXK.info=false"
 aes=(-aes-256-cbc -K 000102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f -iv a0a1a2a3a4a5a6a7a8a9aaabacadaeaf)
 mac=(dgst -sha256 -hmac "zrvbench hmac key" -binary)
 
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZRV_BUILD_TESTS=OFF >/dev/null
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZRV_BUILD_TESTS=OFF -DZRV_BUILD_BENCH=ON >/dev/null
 cmake --build "$build" -j "${BENCH_JOBS:-2}" --target zrvbench zrvbenchgen >/dev/null
 mkdir -p "$out"
 
