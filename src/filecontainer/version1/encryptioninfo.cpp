@@ -24,27 +24,6 @@ const qint32 MaxKdfIteration = 10000000;
 // The cipher family as the header stores it.
 enum TypeByte : quint8 { TypeNone = 0, TypeDes = 1, TypeTripleDes = 2, TypeAes = 3 };
 
-// Key bytes of the engine that the algorithm selects; 0 when it selects none.
-quint16 engineKeyLength(Algorithm algorithm)
-{
-    switch (algorithm) {
-    case Des:
-        return EncryptorDes::KeyLength;
-    case Des112:
-        return EncryptorDes112::KeyLength;
-    case Des3:
-        return EncryptorDes3::KeyLength;
-    case Aes128:
-        return EncryptorAes128::KeyLength;
-    case Aes192:
-        return EncryptorAes192::KeyLength;
-    case Aes256:
-        return EncryptorAes256::KeyLength;
-    default:
-        return 0;
-    }
-}
-
 quint8 typeByte(Algorithm algorithm)
 {
     switch (algorithm) {
@@ -85,7 +64,7 @@ EncryptionInfo::EncryptionInfo(Algorithm algorithm, const QByteArray& password, 
     algorithm_ = algorithm;
     kdfSalt_ = salt;
     kdfIteration_ = Key::ITERATION_SIMPLE;
-    keyBits_ = qint16(8 * engineKeyLength(algorithm));
+    keyBits_ = qint16(8 * Key::length(algorithm));
 }
 
 EncryptionInfo::~EncryptionInfo() = default;
@@ -180,7 +159,7 @@ QDataStream& EncryptionInfo::operator<<(QDataStream& stream)
 
 int EncryptionInfo::getKeyLength(const EncryptionInfo& info)
 {
-    const int keyLength = engineKeyLength(info.algorithm_);
+    const int keyLength = Key::length(info.algorithm_);
     if (keyLength == 0)
         throw ZRV::Exception::InvalidData(QObject::tr("Invalid encryption type"));
     const int keyBits = 8 * keyLength;
