@@ -1,0 +1,176 @@
+#include "objectlock.h"
+
+#include "toolerror.h"
+
+#include "cloud/cloudfactory.h"
+
+#include <QCoreApplication>
+#include <QSysInfo>
+#include <QRandomGenerator>
+#include <csignal>
+#include <memory>
+
+using ZRV::Cloud::Api::CloudFactory;
+using ZRV::Cloud::Api::ICloudApi;
+
+namespace {
+
+// How long a writer waits between writing the lock and reading it back: a writer that read the
+// lock free at the same time has written its own by then.
+constexpr int SettleMilliseconds = 500;
+constexpr int LockLimit = 4096;
+
+std::unique_ptr<ICloudApi> api(const ObjectLocation& location)
+{
+    return std::unique_ptr<ICloudApi>(CloudFactory::create(location.config()));
+}
+
+} // namespace
+
+QByteArray ObjectLock::Holder::encode() const
+{
+    return QStringLiteral("zrv-lock 1\npid %1\nhost %2\nsince %3\nrefreshed %4\ntoken %5\n")
+        .arg(pid)
+        .arg(host, since.toUTC().toString(Qt::ISODate), refreshed.toUTC().toString(Qt::ISODate),
+             QString::fromLatin1(token))
+        .toUtf8();
+}
+
+std::optional<ObjectLock::Holder> ObjectLock::Holder::decode(const QByteArray& bytes)
+{
+    const QStringList lines = QString::fromUtf8(bytes).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    if (lines.value(0) != QLatin1String("zrv-lock 1"))
+        return std::nullopt;
+    Holder holder;
+    bool pidRead = false;
+    for (const QString& line : lines.mid(1)) {
+        const QString key = line.section(QLatin1Char(' '), 0, 0);
+        const QString value = line.section(QLatin1Char(' '), 1);
+        if (key == QLatin1String("pid"))
+            holder.pid = value.toLongLong(&pidRead);
+        else if (key == QLatin1String("host"))
+            holder.host = value;
+        else if (key == QLatin1String("since"))
+            holder.since = QDateTime::fromString(value, Qt::ISODate);
+        else if (key == QLatin1String("refreshed"))
+            holder.refreshed = QDateTime::fromString(value, Qt::ISODate);
+        else if (key == QLatin1String("token"))
+            holder.token = value.toLatin1();
+    }
+    if (!pidRead || holder.host.isEmpty() || !holder.since.isValid() || !holder.refreshed.isValid()
+        || holder.token.isEmpty())
+        return std::nullopt;
+    return holder;
+}
+
+ObjectLock::ObjectLock(ObjectLocation location, QString repository, int waitSeconds)
+    : location_(std::move(location))
+    , repository_(std::move(repository))
+{
+    mine_.pid = QCoreApplication::applicationPid();
+    mine_.host = QSysInfo::machineHostName();
+    mine_.token = QByteArray::number(QRandomGenerator::system()->generate64(), 16)
+        + QByteArray::number(QRandomGenerator::system()->generate64(), 16);
+    const QDateTime deadline = QDateTime::currentDateTimeUtc().addSecs(waitSeconds);
+    for (;;) {
+        std::optional<Holder> holder = read();
+        if (!holder || stale(*holder)) {
+            mine_.since = mine_.refreshed = QDateTime::currentDateTimeUtc();
+            write(mine_);
+            std::this_thread::sleep_for(std::chrono::milliseconds(SettleMilliseconds));
+            holder = read();
+            if (holder && holder->token == mine_.token)
+                break;
+        }
+        if (QDateTime::currentDateTimeUtc() >= deadline) {
+            throw ToolError(ToolError::Failure,
+                            QStringLiteral("%1 is in use by another backup: %2 (--lock-wait SECONDS waits for it)")
+                                .arg(repository_, holder ? describe(*holder) : QStringLiteral("a writer racing this one")));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(
+            qBound<qint64>(1, QDateTime::currentDateTimeUtc().msecsTo(deadline), 1000)));
+    }
+    refresher_ = std::thread([this] { refresh(); });
+}
+
+ObjectLock::~ObjectLock()
+{
+    {
+        const std::lock_guard<std::mutex> guard(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_all();
+    refresher_.join();
+    try {
+        const std::optional<Holder> holder = read();
+        if (holder && holder->token == mine_.token)
+            api(location_)->removeObject(location_.bucket(), location_.key());
+    } catch (const ToolError&) {
+        // A lock left behind goes stale and is taken over.
+    }
+}
+
+void ObjectLock::confirm() const
+{
+    const std::optional<Holder> holder = read();
+    if (lost_ || !holder || holder->token != mine_.token)
+        throw ToolError(ToolError::Failure,
+                        QStringLiteral("the lock of %1 was taken by %2 meanwhile; this run commits nothing")
+                            .arg(repository_, holder ? describe(*holder) : QStringLiteral("another writer")));
+}
+
+std::optional<ObjectLock::Holder> ObjectLock::read() const
+{
+    const auto store = api(location_);
+    const QByteArray bytes = store->downloadRange(location_.bucket(), location_.key(), 0, LockLimit - 1, {}, {});
+    if (bytes.isEmpty() && !ObjectLocation::isMissing(store->errorString()))
+        throw ToolError(ToolError::Failure,
+                        QStringLiteral("cannot read %1: %2").arg(location_.toString(), store->errorString()));
+    // An unreadable lock is damage, not a writer: the lock is written whole, in one request.
+    return Holder::decode(bytes);
+}
+
+void ObjectLock::write(const Holder& holder) const
+{
+    const auto store = api(location_);
+    const std::unique_ptr<ZRV::Cloud::Api::IObjectWriter> writer =
+        store->createWriter(location_.bucket(), location_.key());
+    const QByteArray bytes = holder.encode();
+    if (!writer || writer->write(bytes) != bytes.size() || !writer->commit())
+        throw ToolError(ToolError::Failure,
+                        QStringLiteral("cannot write %1: %2")
+                            .arg(location_.toString(), writer ? writer->errorString() : store->errorString()));
+}
+
+bool ObjectLock::stale(const Holder& holder) const
+{
+    if (holder.refreshed.secsTo(QDateTime::currentDateTimeUtc()) >= StaleSeconds)
+        return true;
+    return holder.host == mine_.host && holder.pid > 0 && kill(pid_t(holder.pid), 0) != 0 && errno == ESRCH;
+}
+
+QString ObjectLock::describe(const Holder& holder) const
+{
+    return QStringLiteral("process %1 on %2 since %3")
+        .arg(holder.pid)
+        .arg(holder.host, holder.since.toUTC().toString(Qt::ISODate));
+}
+
+void ObjectLock::refresh()
+{
+    std::unique_lock<std::mutex> guard(mutex_);
+    while (!wake_.wait_for(guard, std::chrono::seconds(RefreshSeconds), [this] { return stopping_; })) {
+        try {
+            const std::optional<Holder> holder = read();
+            if (!holder || holder->token != mine_.token) {
+                lost_ = true;
+                return;
+            }
+            Holder renewed = mine_;
+            renewed.refreshed = QDateTime::currentDateTimeUtc();
+            write(renewed);
+        } catch (const ToolError&) {
+            // Tried again at the next refresh; confirm() tells whether the lock outlived it.
+        }
+    }
+}
