@@ -179,8 +179,16 @@ TEST_F(S3Commands, aHeldLockStopsASecondWriterAndAStaleOneIsTakenOver)
         else
             EXPECT_TRUE(get("repo/lock").isEmpty());
     }
+    // A writer told to wait gets the lock once its holder lets go.
+    put("repo/lock", lockObject(4242, "elsewhere", QDateTime::currentDateTimeUtc()));
+    const auto waiting = startZrv({"backup", "-q", "--lock-wait", "60", path("image"), url("repo")});
+    EXPECT_FALSE(waiting->waitForFinished(1500)) << "it waits for the holder";
+    ASSERT_EQ(s3cmd({"del", url("repo/lock")}), 0);
+    ASSERT_TRUE(waiting->waitForFinished(60'000));
+    EXPECT_EQ(waiting->exitCode(), 0) << waiting->readAllStandardError().toStdString();
+
     const Run revisions = runZrv({"revisions", "--json", url("repo")});
-    EXPECT_EQ(QJsonDocument::fromJson(revisions.out).array().size(), 3);
+    EXPECT_EQ(QJsonDocument::fromJson(revisions.out).array().size(), 4);
 }
 
 TEST_F(S3Commands, aBackupRemovesTheDataObjectOfAKilledRunAndNeverWritesOverARevision)

@@ -52,7 +52,7 @@ QMap<QString, qint64> ObjectStore::entries() const
         if (entry.path.contains(QLatin1Char('/')))
             continue;
         entries.insert(entry.path, entry.size);
-        modified_.insert(entry.path, entry.modified);
+        listed_.insert(entry.path, entry);
     }
     return entries;
 }
@@ -79,9 +79,9 @@ bool ObjectStore::contains(const QString& name) const
 
 QDateTime ObjectStore::modified(const QString& name) const
 {
-    if (!modified_.contains(name))
+    if (!listed_.contains(name))
         entries();
-    return modified_.value(name).toLocalTime();
+    return listed_.value(name).modified.toLocalTime();
 }
 
 QSharedPointer<QIODevice> ObjectStore::openFile(const QString& name) const
@@ -112,7 +112,8 @@ QSharedPointer<QIODevice> ObjectStore::openFile(const QString& name) const
 
 QString ObjectStore::unusable(const QString& name, quint64 needed) const
 {
-    const qint64 size = sizeOf(name);
+    // Objects are never rewritten in place: a size listed before holds.
+    const qint64 size = listed_.contains(name) ? listed_.value(name).size : sizeOf(name);
     if (size < 0)
         return QStringLiteral("there is no such object");
     if (quint64(size) < needed)

@@ -40,6 +40,6 @@ private:
     qint64 sizeOf(const QString& name) const;
 
     ObjectLocation location_;
-    // Times of the last listing: a listing is what tells them.
-    mutable QMap<QString, QDateTime> modified_;
+    // The entries of the last listing: a listing tells the times, and saves a request per size.
+    mutable QMap<QString, ZRV::Cloud::Api::ObjectEntry> listed_;
 };
