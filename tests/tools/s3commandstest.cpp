@@ -168,6 +168,7 @@ TEST_F(S3Commands, aHeldLockStopsASecondWriterAndAStaleOneIsTakenOver)
         {"not refreshed for an hour", lockObject(4242, "elsewhere", now.addSecs(-3600)), 0},
         {"of a process of this host that is gone", lockObject(0x7ffffff0, QSysInfo::machineHostName(), now), 0},
         {"unreadable", "garbage", 0},
+        {"empty", "", 0},
     };
     for (const Case& test : cases) {
         SCOPED_TRACE(test.name);
@@ -188,7 +189,7 @@ TEST_F(S3Commands, aHeldLockStopsASecondWriterAndAStaleOneIsTakenOver)
     EXPECT_EQ(waiting->exitCode(), 0) << waiting->readAllStandardError().toStdString();
 
     const Run revisions = runZrv({"revisions", "--json", url("repo")});
-    EXPECT_EQ(QJsonDocument::fromJson(revisions.out).array().size(), 4);
+    EXPECT_EQ(QJsonDocument::fromJson(revisions.out).array().size(), 5);
 }
 
 TEST_F(S3Commands, aBackupRemovesTheDataObjectOfAKilledRunAndNeverWritesOverARevision)

@@ -123,9 +123,12 @@ std::optional<ObjectLock::Holder> ObjectLock::read() const
 {
     const auto store = api(location_);
     const QByteArray bytes = store->downloadRange(location_.bucket(), location_.key(), 0, LockLimit - 1, {}, {});
-    if (bytes.isEmpty() && !ObjectLocation::isMissing(store->errorString()))
+    // An empty object yields nothing, or InvalidRange: unreadable, as below.
+    const QString error = store->errorString();
+    if (bytes.isEmpty() && !error.isEmpty() && !ObjectLocation::isMissing(error)
+        && !error.contains(QLatin1String("InvalidRange")))
         throw ToolError(ToolError::Failure,
-                        QStringLiteral("cannot read %1: %2").arg(location_.toString(), store->errorString()));
+                        QStringLiteral("cannot read %1: %2").arg(location_.toString(), error));
     // An unreadable lock is damage, not a writer: the lock is written whole, in one request.
     return Holder::decode(bytes);
 }

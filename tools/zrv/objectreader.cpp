@@ -78,6 +78,7 @@ bool ObjectReader::receive(Piece& piece, qint64 index)
                                .arg(error.isEmpty() ? QStringLiteral("the object ends early (it changed while read)")
                                                     : error));
             window_.erase(index);
+            lastIndex_ = -2;
             return false;
         }
     }
@@ -91,13 +92,15 @@ qint64 ObjectReader::readData(char* data, qint64 maxSize)
         return 0;
     budget_->touch(this);
     const qint64 index = position / Chunk;
-    // In order: keep the window full ahead. After a jump: only what is needed, plus the next piece.
-    const bool inOrder = index == lastIndex_ || index == lastIndex_ + 1;
-    for (auto it = window_.begin(); it != window_.end();)
-        it = it->first < index || it->first >= index + Window ? window_.erase(it) : std::next(it);
-    for (qint64 ahead = 0; ahead < (inOrder ? Window : 2); ++ahead)
-        request(index + ahead);
-    lastIndex_ = index;
+    if (index != lastIndex_) {
+        // Moving on to the next piece: keep the window full ahead. After a jump: only what is
+        // needed, plus the next piece, so scattered reads do not fetch a window each.
+        for (auto it = window_.begin(); it != window_.end();)
+            it = it->first < index || it->first >= index + Window ? window_.erase(it) : std::next(it);
+        for (qint64 ahead = 0; ahead < (index == lastIndex_ + 1 ? Window : 2); ++ahead)
+            request(index + ahead);
+        lastIndex_ = index;
+    }
     Piece& piece = window_.at(index);
     if (!receive(piece, index))
         return -1;
