@@ -61,8 +61,8 @@ TEST_F(S3Commands, everyRepositoryCommandWorksOnTheStore)
         EXPECT_FALSE(list[2].toObject()["time"].toString().isEmpty());
         EXPECT_EQ(runZrv({"check", "-q", repository}).exitCode, 0);
         for (int revision = 1; revision <= 3; ++revision) {
-            const Run restore = runZrv(
-                {"restore", "-q", "--revision", QString::number(revision), repository, path("out")});
+            const Run restore =
+                runZrv({"restore", "-q", "--revision", QString::number(revision), repository, path("out")});
             ASSERT_EQ(restore.exitCode, 0) << restore.err.toStdString();
             EXPECT_EQ(read("out"), images[revision - 1]) << "revision " << revision;
         }
@@ -144,9 +144,11 @@ TEST_F(S3Commands, failuresNameTheObjectAndTheStoresReason)
         qputenv("AWS_SECRET_ACCESS_KEY", secret);
         EXPECT_EQ(run.exitCode, 1);
         EXPECT_TRUE(run.err.contains(test.expected)) << run.err.toStdString();
-        EXPECT_TRUE(run.err.contains(test.arguments.contains(missingBucket) ? bucket_.toUtf8() + "-gone" : bucket_.toUtf8()))
+        EXPECT_TRUE(
+            run.err.contains(test.arguments.contains(missingBucket) ? bucket_.toUtf8() + "-gone" : bucket_.toUtf8()))
             << run.err.toStdString();
-        EXPECT_FALSE(run.err.contains(secret) || run.err.contains(test.wrongSecret.isEmpty() ? secret : test.wrongSecret))
+        EXPECT_FALSE(run.err.contains(secret)
+                     || run.err.contains(test.wrongSecret.isEmpty() ? secret : test.wrongSecret))
             << "no secret in messages";
         EXPECT_FALSE(QFile::exists(path("out")));
     }
@@ -176,7 +178,8 @@ TEST_F(S3Commands, aHeldLockStopsASecondWriterAndAStaleOneIsTakenOver)
         const Run run = runZrv({"backup", "-q", "--lock-wait", test.exitCode ? "1" : "0", path("image"), url("repo")});
         EXPECT_EQ(run.exitCode, test.exitCode) << run.err.toStdString();
         if (test.exitCode)
-            EXPECT_TRUE(run.err.contains("in use by another backup: process 4242 on elsewhere")) << run.err.toStdString();
+            EXPECT_TRUE(run.err.contains("in use by another backup: process 4242 on elsewhere"))
+                << run.err.toStdString();
         else
             EXPECT_TRUE(get("repo/lock").isEmpty());
     }

@@ -31,12 +31,12 @@ void S3ToolTest::SetUp()
     qunsetenv("AWS_SESSION_TOKEN");
 
     const QString host = settings_["ZRV_S3_ENDPOINT"].section(QLatin1String("://"), 1).section(QLatin1Char('/'), 0, 0);
-    write(".s3cfg", QStringLiteral("[default]\naccess_key = %1\nsecret_key = %2\nhost_base = %3\nhost_bucket = %3\n"
-                                   "use_https = %4\nsignature_v2 = False\nbucket_location = %5\n")
-                        .arg(settings_["AWS_ACCESS_KEY_ID"], settings_["AWS_SECRET_ACCESS_KEY"], host,
-                             settings_["ZRV_S3_ENDPOINT"].startsWith("https") ? "True" : "False",
-                             settings_["AWS_REGION"])
-                        .toUtf8());
+    write(".s3cfg",
+          QStringLiteral("[default]\naccess_key = %1\nsecret_key = %2\nhost_base = %3\nhost_bucket = %3\n"
+                         "use_https = %4\nsignature_v2 = False\nbucket_location = %5\n")
+              .arg(settings_["AWS_ACCESS_KEY_ID"], settings_["AWS_SECRET_ACCESS_KEY"], host,
+                   settings_["ZRV_S3_ENDPOINT"].startsWith("https") ? "True" : "False", settings_["AWS_REGION"])
+              .toUtf8());
     bucket_ = QStringLiteral("zrv-tool-%1").arg(QRandomGenerator::global()->generate64(), 16, 16, QLatin1Char('0'));
     ASSERT_EQ(s3cmd({"mb", "s3://" + bucket_}), 0);
 }

@@ -64,8 +64,8 @@ RepositorySettings BackupRepository::settings() const
                         QStringLiteral("%1 is not a repository (create one with zrv init %1)").arg(path_));
     }
     if (!settings_)
-        settings_ = RepositorySettings::decode(store_->openFile(QStringLiteral("settings"))->read(4096),
-                                               settingsPath());
+        settings_ =
+            RepositorySettings::decode(store_->openFile(QStringLiteral("settings"))->read(4096), settingsPath());
     return *settings_;
 }
 

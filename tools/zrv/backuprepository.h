@@ -14,11 +14,10 @@
 
 // A repository of block-level revisions, in a directory or an object store (RepositoryStore): the
 // settings file written by `zrv init`, the lock of the one writer, and revision N as the pair N.map
-// and N.data (N in decimal, zero-padded to eight digits). A revision exists once its map is in place; a run puts its data in place first and its
-// map last, neither ever over an existing file, so readers need no lock and never see half a
-// revision.
-// In an authenticated repository every map is opened with the repository's keys, so a map that was
-// altered, swapped, copied under another name or taken from elsewhere is refused before use.
+// and N.data (N in decimal, zero-padded to eight digits). A revision exists once its map is in place; a run puts its
+// data in place first and its map last, neither ever over an existing file, so readers need no lock and never see half
+// a revision. In an authenticated repository every map is opened with the repository's keys, so a map that was altered,
+// swapped, copied under another name or taken from elsewhere is refused before use.
 class BackupRepository
 {
 public:

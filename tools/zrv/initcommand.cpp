@@ -13,7 +13,8 @@ using namespace ZRV::Stream::BlockLevel;
 QString InitCommand::description() const
 {
     return QStringLiteral(
-        "Create the backup repository REPO (a new directory, an empty one, or s3://BUCKET/PREFIX with nothing below it) and fix its cipher, "
+        "Create the backup repository REPO (a new directory, an empty one, or s3://BUCKET/PREFIX with nothing below "
+        "it) and fix its cipher, "
         "compression and block size. A directory of revisions written by zrv 0.1.0 is adopted "
         "with the settings of its newest revision and keeps its version 4 maps; a new encrypted repository has "
         "authenticated maps.");

@@ -12,8 +12,8 @@ using ZRV::Cloud::Api::ICloudApi;
 ObjectFile::ObjectFile(ObjectLocation location, PrivateFile::Placement placement, Staging staging)
     : location_(std::move(location))
     , placement_(placement)
-    , staging_(staging == Staged ? std::make_unique<PrivateFile>(QDir(QDir::tempPath()).filePath(QStringLiteral("zrv-object")),
-                                                                 PrivateFile::NoReplace)
+    , staging_(staging == Staged ? std::make_unique<PrivateFile>(
+                   QDir(QDir::tempPath()).filePath(QStringLiteral("zrv-object")), PrivateFile::NoReplace)
                                  : nullptr)
 {
 }

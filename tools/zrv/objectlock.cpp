@@ -5,8 +5,8 @@
 #include "cloud/cloudfactory.h"
 
 #include <QCoreApplication>
-#include <QSysInfo>
 #include <QRandomGenerator>
+#include <QSysInfo>
 #include <csignal>
 #include <memory>
 
@@ -83,12 +83,13 @@ ObjectLock::ObjectLock(ObjectLocation location, QString repository, int waitSeco
                 break;
         }
         if (QDateTime::currentDateTimeUtc() >= deadline) {
-            throw ToolError(ToolError::Failure,
-                            QStringLiteral("%1 is in use by another backup: %2 (--lock-wait SECONDS waits for it)")
-                                .arg(repository_, holder ? describe(*holder) : QStringLiteral("a writer racing this one")));
+            throw ToolError(
+                ToolError::Failure,
+                QStringLiteral("%1 is in use by another backup: %2 (--lock-wait SECONDS waits for it)")
+                    .arg(repository_, holder ? describe(*holder) : QStringLiteral("a writer racing this one")));
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(
-            qBound<qint64>(1, QDateTime::currentDateTimeUtc().msecsTo(deadline), 1000)));
+        std::this_thread::sleep_for(
+            std::chrono::milliseconds(qBound<qint64>(1, QDateTime::currentDateTimeUtc().msecsTo(deadline), 1000)));
     }
     refresher_ = std::thread([this] { refresh(); });
 }
@@ -127,8 +128,7 @@ std::optional<ObjectLock::Holder> ObjectLock::read() const
     const QString error = store->errorString();
     if (bytes.isEmpty() && !error.isEmpty() && !ObjectLocation::isMissing(error)
         && !error.contains(QLatin1String("InvalidRange")))
-        throw ToolError(ToolError::Failure,
-                        QStringLiteral("cannot read %1: %2").arg(location_.toString(), error));
+        throw ToolError(ToolError::Failure, QStringLiteral("cannot read %1: %2").arg(location_.toString(), error));
     // An unreadable lock is damage, not a writer: the lock is written whole, in one request.
     return Holder::decode(bytes);
 }

@@ -56,11 +56,11 @@ void ObjectReader::request(qint64 index)
     const qint64 offset = index * Chunk;
     const qint64 length = qMin(Chunk, size_ - offset);
     Piece& piece = window_[index];
-    piece.pending = std::async(std::launch::async, [api, bucket = location_.bucket(), key = location_.key(), offset,
-                                                    length] {
-        QByteArray bytes = api->downloadRange(bucket, key, quint64(offset), quint64(length - 1), {}, {});
-        return std::make_pair(bytes, bytes.size() == length ? QString() : api->errorString());
-    });
+    piece.pending =
+        std::async(std::launch::async, [api, bucket = location_.bucket(), key = location_.key(), offset, length] {
+            QByteArray bytes = api->downloadRange(bucket, key, quint64(offset), quint64(length - 1), {}, {});
+            return std::make_pair(bytes, bytes.size() == length ? QString() : api->errorString());
+        });
 }
 
 bool ObjectReader::receive(Piece& piece, qint64 index)
@@ -72,11 +72,11 @@ bool ObjectReader::receive(Piece& piece, qint64 index)
         const qint64 expected = qMin(Chunk, size_ - index * Chunk);
         if (piece.bytes.size() != expected) {
             piece.bytes.clear();
-            setErrorString(QStringLiteral("cannot read %1 at byte %2: %3")
-                               .arg(location_.toString())
-                               .arg(index * Chunk)
-                               .arg(error.isEmpty() ? QStringLiteral("the object ends early (it changed while read)")
-                                                    : error));
+            setErrorString(
+                QStringLiteral("cannot read %1 at byte %2: %3")
+                    .arg(location_.toString())
+                    .arg(index * Chunk)
+                    .arg(error.isEmpty() ? QStringLiteral("the object ends early (it changed while read)") : error));
             window_.erase(index);
             lastIndex_ = -2;
             return false;

@@ -67,8 +67,7 @@ qint64 ObjectStore::sizeOf(const QString& name) const
     const std::unique_ptr<ICloudApi> api(CloudFactory::create(location_.config()));
     const qint64 size = api->objectSize(location_.bucket(), location_.keyOf(name));
     if (size < 0 && !ObjectLocation::isMissing(api->errorString()))
-        throw ToolError(ToolError::Failure,
-                        QStringLiteral("cannot read %1: %2").arg(locate(name), api->errorString()));
+        throw ToolError(ToolError::Failure, QStringLiteral("cannot read %1: %2").arg(locate(name), api->errorString()));
     return size;
 }
 

@@ -6,5 +6,5 @@ class RepositoryLock
 public:
     virtual ~RepositoryLock() = default;
     // Throws ToolError when the hold was lost to another writer, so the run must not commit.
-    virtual void confirm() const {}
+    virtual void confirm() const { }
 };
