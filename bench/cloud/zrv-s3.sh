@@ -29,7 +29,8 @@ bucket=$ZRV_S3_BUCKET
 s3cmd=(s3cmd -c "$work/gateway/s3cmd.cfg" --no-progress)
 
 # A disk-like image: random data (stored as it is) with a quarter of zero blocks.
-openssl enc -aes-128-ctr -pass pass:zrv -nosalt -pbkdf2 </dev/zero 2>/dev/null | head -c $((mib * 1024 * 1024)) >"$work/image"
+head -c $((mib * 1024 * 1024)) < <(openssl enc -aes-128-ctr -pass pass:zrv -nosalt -pbkdf2 </dev/zero 2>/dev/null) \
+    >"$work/image"
 for ((offset = 0; offset < mib * 1024 * 1024; offset += 16 * 1024 * 1024)); do
     dd if=/dev/zero of="$work/image" bs=1M count=4 seek=$((offset / 1048576)) conv=notrunc status=none
 done

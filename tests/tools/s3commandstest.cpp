@@ -114,6 +114,8 @@ TEST_F(S3Commands, containersGoToAndComeFromObjects)
     EXPECT_EQ(get("c/unpacked"), data);
     ASSERT_EQ(runZrv({"fetch", "-q", url("c/theirs.zrv"), path("fetched")}).exitCode, 0);
     EXPECT_EQ(read("fetched"), read("theirs.zrv"));
+    ASSERT_EQ(runZrv({"fetch", "-q", "--parts", "2", url("c/theirs.zrv"), url("c/copy.zrv")}).exitCode, 0);
+    EXPECT_EQ(get("c/copy.zrv"), read("theirs.zrv"));
 }
 
 TEST_F(S3Commands, failuresNameTheObjectAndTheStoresReason)

@@ -63,7 +63,8 @@ int FetchCommand::run(const QCommandLineParser& parser) const
                         object ? QStringLiteral("cannot read %1: %2").arg(object->toString(), api->errorString())
                                : QStringLiteral("cannot find the object %1").arg(path));
 
-    const QString directory = out == QLatin1String("-") ? QDir::tempPath() : QFileInfo(out).absolutePath();
+    const QString directory =
+        out == QLatin1String("-") || ObjectLocation::parse(out) ? QDir::tempPath() : QFileInfo(out).absolutePath();
     const QString temporaryFiles = QDir(directory).filePath(QStringLiteral(".zrv-fetch-XXXXXX"));
     QSharedPointer<ICloudPrepareStream> stream;
     if (parts > 1) {
