@@ -18,7 +18,6 @@ namespace {
 // How long a writer waits between writing the lock and reading it back: a writer that read the
 // lock free at the same time has written its own by then.
 constexpr int SettleMilliseconds = 500;
-constexpr int LockLimit = 4096;
 
 std::unique_ptr<ICloudApi> api(const ObjectLocation& location)
 {
@@ -26,42 +25,6 @@ std::unique_ptr<ICloudApi> api(const ObjectLocation& location)
 }
 
 } // namespace
-
-QByteArray ObjectLock::Holder::encode() const
-{
-    return QStringLiteral("zrv-lock 1\npid %1\nhost %2\nsince %3\nrefreshed %4\ntoken %5\n")
-        .arg(pid)
-        .arg(host, since.toUTC().toString(Qt::ISODate), refreshed.toUTC().toString(Qt::ISODate),
-             QString::fromLatin1(token))
-        .toUtf8();
-}
-
-std::optional<ObjectLock::Holder> ObjectLock::Holder::decode(const QByteArray& bytes)
-{
-    const QStringList lines = QString::fromUtf8(bytes).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    if (lines.value(0) != QLatin1String("zrv-lock 1"))
-        return std::nullopt;
-    Holder holder;
-    bool pidRead = false;
-    for (const QString& line : lines.mid(1)) {
-        const QString key = line.section(QLatin1Char(' '), 0, 0);
-        const QString value = line.section(QLatin1Char(' '), 1);
-        if (key == QLatin1String("pid"))
-            holder.pid = value.toLongLong(&pidRead);
-        else if (key == QLatin1String("host"))
-            holder.host = value;
-        else if (key == QLatin1String("since"))
-            holder.since = QDateTime::fromString(value, Qt::ISODate);
-        else if (key == QLatin1String("refreshed"))
-            holder.refreshed = QDateTime::fromString(value, Qt::ISODate);
-        else if (key == QLatin1String("token"))
-            holder.token = value.toLatin1();
-    }
-    if (!pidRead || holder.host.isEmpty() || !holder.since.isValid() || !holder.refreshed.isValid()
-        || holder.token.isEmpty())
-        return std::nullopt;
-    return holder;
-}
 
 ObjectLock::ObjectLock(ObjectLocation location, QString repository, int waitSeconds)
     : location_(std::move(location))
@@ -73,7 +36,7 @@ ObjectLock::ObjectLock(ObjectLocation location, QString repository, int waitSeco
         + QByteArray::number(QRandomGenerator::system()->generate64(), 16);
     const QDateTime deadline = QDateTime::currentDateTimeUtc().addSecs(waitSeconds);
     for (;;) {
-        std::optional<Holder> holder = read();
+        std::optional<LockHolder> holder = read();
         if (!holder || stale(*holder)) {
             mine_.since = mine_.refreshed = QDateTime::currentDateTimeUtc();
             write(mine_);
@@ -103,7 +66,7 @@ ObjectLock::~ObjectLock()
     wake_.notify_all();
     refresher_.join();
     try {
-        const std::optional<Holder> holder = read();
+        const std::optional<LockHolder> holder = read();
         if (holder && holder->token == mine_.token)
             api(location_)->removeObject(location_.bucket(), location_.key());
     } catch (const ToolError&) {
@@ -113,27 +76,27 @@ ObjectLock::~ObjectLock()
 
 void ObjectLock::confirm() const
 {
-    const std::optional<Holder> holder = read();
+    const std::optional<LockHolder> holder = read();
     if (lost_ || !holder || holder->token != mine_.token)
         throw ToolError(ToolError::Failure,
                         QStringLiteral("the lock of %1 was taken by %2 meanwhile; this run commits nothing")
                             .arg(repository_, holder ? describe(*holder) : QStringLiteral("another writer")));
 }
 
-std::optional<ObjectLock::Holder> ObjectLock::read() const
+std::optional<LockHolder> ObjectLock::read() const
 {
     const auto store = api(location_);
-    const QByteArray bytes = store->downloadRange(location_.bucket(), location_.key(), 0, LockLimit - 1, {}, {});
+    const QByteArray bytes = store->downloadRange(location_.bucket(), location_.key(), 0, LockHolder::Limit, {}, {});
     // An empty object yields nothing, or InvalidRange: unreadable, as below.
     const QString error = store->errorString();
     if (bytes.isEmpty() && !error.isEmpty() && !ObjectLocation::isMissing(error)
         && !error.contains(QLatin1String("InvalidRange")))
         throw ToolError(ToolError::Failure, QStringLiteral("cannot read %1: %2").arg(location_.toString(), error));
     // An unreadable lock is damage, not a writer: the lock is written whole, in one request.
-    return Holder::decode(bytes);
+    return LockHolder::decode(bytes);
 }
 
-void ObjectLock::write(const Holder& holder) const
+void ObjectLock::write(const LockHolder& holder) const
 {
     const auto store = api(location_);
     const std::unique_ptr<ZRV::Cloud::Api::IObjectWriter> writer =
@@ -145,14 +108,14 @@ void ObjectLock::write(const Holder& holder) const
                             .arg(location_.toString(), writer ? writer->errorString() : store->errorString()));
 }
 
-bool ObjectLock::stale(const Holder& holder) const
+bool ObjectLock::stale(const LockHolder& holder) const
 {
     if (holder.refreshed.secsTo(QDateTime::currentDateTimeUtc()) >= StaleSeconds)
         return true;
     return holder.host == mine_.host && holder.pid > 0 && kill(pid_t(holder.pid), 0) != 0 && errno == ESRCH;
 }
 
-QString ObjectLock::describe(const Holder& holder) const
+QString ObjectLock::describe(const LockHolder& holder) const
 {
     return QStringLiteral("process %1 on %2 since %3")
         .arg(holder.pid)
@@ -164,12 +127,12 @@ void ObjectLock::refresh()
     std::unique_lock<std::mutex> guard(mutex_);
     while (!wake_.wait_for(guard, std::chrono::seconds(RefreshSeconds), [this] { return stopping_; })) {
         try {
-            const std::optional<Holder> holder = read();
+            const std::optional<LockHolder> holder = read();
             if (!holder || holder->token != mine_.token) {
                 lost_ = true;
                 return;
             }
-            Holder renewed = mine_;
+            LockHolder renewed = mine_;
             renewed.refreshed = QDateTime::currentDateTimeUtc();
             write(renewed);
         } catch (const ToolError&) {

@@ -1,10 +1,9 @@
 #pragma once
 
+#include "lockholder.h"
 #include "objectlocation.h"
 #include "repositorylock.h"
 
-#include <QByteArray>
-#include <QDateTime>
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
@@ -33,30 +32,17 @@ public:
 
     void confirm() const override;
 
-    struct Holder
-    {
-        qint64 pid = 0;
-        QString host;
-        QDateTime since;
-        QDateTime refreshed;
-        QByteArray token;
-
-        QByteArray encode() const;
-        // Empty for anything that is not a lock of this format.
-        static std::optional<Holder> decode(const QByteArray& bytes);
-    };
-
 private:
     // The current lock; empty when there is none or it is unreadable. Throws ToolError for a store error.
-    std::optional<Holder> read() const;
-    void write(const Holder& holder) const;
-    bool stale(const Holder& holder) const;
-    QString describe(const Holder& holder) const;
+    std::optional<LockHolder> read() const;
+    void write(const LockHolder& holder) const;
+    bool stale(const LockHolder& holder) const;
+    QString describe(const LockHolder& holder) const;
     void refresh();
 
     const ObjectLocation location_;
     const QString repository_;
-    Holder mine_;
+    LockHolder mine_;
     std::atomic<bool> lost_{false};
     std::mutex mutex_;
     std::condition_variable wake_;
