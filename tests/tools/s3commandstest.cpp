@@ -68,6 +68,15 @@ TEST_F(S3Commands, everyRepositoryCommandWorksOnTheStore)
         }
         EXPECT_TRUE(get("backups/disk/lock").isEmpty()) << "the lock object goes with the run";
     }
+    // A lost data object is found by check and stops further backups.
+    ASSERT_EQ(s3cmd({"del", url("backups/disk/00000001.data")}), 0);
+    const Run check = runZrv({"check", repository});
+    EXPECT_EQ(check.exitCode, 1);
+    EXPECT_TRUE(check.out.contains(url("backups/disk/00000001.data").toUtf8() + ": there is no such object"))
+        << check.out.toStdString();
+    const Run backup = runZrv({"backup", "-q", path("image"), repository});
+    EXPECT_EQ(backup.exitCode, 1);
+    EXPECT_TRUE(backup.err.contains("cannot be continued")) << backup.err.toStdString();
 }
 
 TEST_F(S3Commands, repositoriesMoveBetweenDirectoryAndStoreWithS3cmdSync)
