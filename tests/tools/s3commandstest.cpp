@@ -44,7 +44,8 @@ TEST_F(S3Commands, everyRepositoryCommandWorksOnTheStore)
     for (const QStringList& options : {QStringList{}, QStringList{"--cipher", "none", "--compress", "none"}}) {
         SCOPED_TRACE(options.join(' ').toStdString());
         s3cmd({"del", "--recursive", "--force", url("backups/")});
-        ASSERT_EQ(initStore(repository, options).exitCode, 0);
+        const Run init = initStore(repository, options);
+        ASSERT_EQ(init.exitCode, 0) << init.err.toStdString();
         EXPECT_EQ(runZrv({"init", repository}).exitCode, 1) << "a repository is never made twice";
         QList<QByteArray> images;
         for (int generation = 0; generation < 3; ++generation) {
