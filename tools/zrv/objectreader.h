@@ -12,7 +12,7 @@
 // ahead of the reader while it reads on in order: a window of Chunk-sized pieces, so memory stays
 // at Window * Chunk per reader whatever the object's size. A seek away from the window drops it,
 // and the first read there fetches only what it needs before reading ahead again. Readers of one
-// restore share one ReadAheadBudget, which bounds the windows held at once over a chain of any
+// restore share one Budget, which bounds the windows held at once over a chain of any
 // length. Random access; atEnd() only at the object's end.
 class ObjectReader : public QIODevice
 {
