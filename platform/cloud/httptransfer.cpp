@@ -263,7 +263,7 @@ void HttpTransfer::fail(const QString& error, bool transient)
     dropReply();
     const TransferRequest& r = request();
     if (!transient || attempt_ >= r.provider.retryLimit())
-        return finish(attempt_ == 0 ? error : tr("%1 (after %2 attempts)").arg(error).arg(attempt_ + 1));
+        return finish(attempt_ == 0 ? error : tr("%1 (after %2 attempts)").arg(error, QString::number(attempt_ + 1)));
     ++attempt_;
     const qint64 ceiling = qMin<qint64>(MaximumRetryDelay, qint64(r.provider.retryDelay()) << qMin(attempt_ - 1, 16));
     // Full jitter in the upper half: clients that failed together do not return together.

@@ -50,7 +50,7 @@ std::optional<QVector<Api::ObjectEntry>> LocalStore::list(const QString& prefix,
         files.next();
         const QString path = root.relativeFilePath(files.filePath());
         if (path.startsWith(prefix) && !files.fileName().startsWith(LocalObjectWriter::IncomingPrefix))
-            entries.append({path, files.fileInfo().size()});
+            entries.append({path, files.fileInfo().size(), files.fileInfo().lastModified()});
     }
     std::sort(entries.begin(), entries.end(),
               [](const Api::ObjectEntry& a, const Api::ObjectEntry& b) { return a.path.toUtf8() < b.path.toUtf8(); });

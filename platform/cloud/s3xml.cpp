@@ -1,5 +1,6 @@
 #include "s3xml.h"
 
+#include <QDateTime>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 
@@ -50,6 +51,8 @@ std::optional<S3Xml::Listing> S3Xml::listing(const QByteArray& body)
                     entry.path = xml.readElementText();
                 else if (xml.name() == QLatin1String("Size"))
                     entry.size = xml.readElementText().toLongLong(&sized);
+                else if (xml.name() == QLatin1String("LastModified"))
+                    entry.modified = QDateTime::fromString(xml.readElementText(), Qt::ISODateWithMs);
                 else
                     xml.skipCurrentElement();
             }

@@ -3,6 +3,8 @@
 #include "transferhost.h"
 #include "workerthread.h"
 
+#include <QCoreApplication>
+
 namespace ZRV::Cloud {
 
 using Lock = std::lock_guard<std::mutex>;
@@ -10,12 +12,21 @@ using Lock = std::lock_guard<std::mutex>;
 TransferPool& TransferPool::instance()
 {
     static TransferPool pool;
+    // The workers' network objects must go while the application still runs: after it, Qt no
+    // longer deletes what they hand to deleteLater, and what a worker still held would leak.
+    static const bool stopsWithApplication = (qAddPostRoutine([] { instance().stop(); }), true);
+    Q_UNUSED(stopsWithApplication);
     return pool;
 }
 
 TransferPool::TransferPool() = default;
 
 TransferPool::~TransferPool()
+{
+    stop();
+}
+
+void TransferPool::stop()
 {
     {
         Lock lock(mutex_);

@@ -33,6 +33,8 @@ public:
 private:
     TransferPool();
     ~TransferPool();
+    // Ends every worker; transfers still running end with them and nothing starts any more.
+    void stop();
 
     struct Worker
     {

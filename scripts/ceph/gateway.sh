@@ -4,6 +4,7 @@
 #                          and the bucket "zrv-test", and writes DIR/s3.env (0600) for the tests:
 #                          ZRV_S3_ENDPOINT, ZRV_S3_BUCKET, AWS_ACCESS_KEY_ID, AWS_SECRET_ACCESS_KEY,
 #                          AWS_REGION, plus DIR/s3cmd.cfg for s3cmd.
+#                          ZRV_S3_STORE_BYTES sizes the memory store (default 1.5 GiB).
 #   gateway.sh stop DIR    stops the daemons by their pid files and removes DIR.
 set -euo pipefail
 
@@ -104,7 +105,7 @@ log file = $dir/log/\$name.log
 mon data = $dir/mon/\$cluster-\$id
 osd data = $dir/osd/\$cluster-\$id
 osd objectstore = memstore
-memstore device bytes = 1610612736
+memstore device bytes = ${ZRV_S3_STORE_BYTES:-1610612736}
 osd pool default size = 1
 osd pool default min size = 1
 osd pool default pg num = 1

@@ -4,6 +4,7 @@
 #include "zrvcloud_export.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QMap>
 #include <QString>
 #include <QUuid>
@@ -14,11 +15,13 @@
 
 namespace ZRV::Cloud::Api {
 
-// One object of a listing: its full path in the container and its size.
+// One object of a listing: its full path in the container, its size and when it was last written
+// (invalid where the store does not say).
 struct ObjectEntry
 {
     QString path;
     qint64 size = 0;
+    QDateTime modified;
 };
 
 // Synchronous access to the objects of one kind of cloud storage, made by CloudFactory::create.

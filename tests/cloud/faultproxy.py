@@ -71,7 +71,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
         for name, value in answer.getheaders():
             if name.lower() not in ("connection", "transfer-encoding", "content-length"):
                 self.send_header(name, value)
-        self.send_header("Content-Length", str(len(payload)))
+        # An answer to HEAD has no body but says the object's length.
+        length = answer.getheader("Content-Length", "0") if self.command == "HEAD" else str(len(payload))
+        self.send_header("Content-Length", length)
         self.end_headers()
         if self.command == "HEAD":
             return

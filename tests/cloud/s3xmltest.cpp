@@ -9,8 +9,10 @@ TEST(S3Xml, readsListingPagesAndRefusesDoubtfulOnes)
     const QByteArray head =
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?><ListBucketResult xmlns=\"http://s3.amazonaws.com/doc/2006-03-01/\">"
         "<Name>b</Name><Prefix>p/</Prefix><KeyCount>2</KeyCount>";
-    const QByteArray contents = "<Contents><Key>p/a &amp; b</Key><LastModified>x</LastModified><ETag>\"e\"</ETag>"
-                                "<Size>12</Size></Contents><Contents><Key>p/\xc3\xbc</Key><Size>0</Size></Contents>";
+    const QByteArray contents =
+        "<Contents><Key>p/a &amp; b</Key><LastModified>2026-12-06T08:00:01.250Z</LastModified><ETag>\"e\"</ETag>"
+        "<Size>12</Size></Contents><Contents><Key>p/\xc3\xbc</Key><LastModified>x</LastModified><Size>0</Size>"
+        "</Contents>";
     const struct
     {
         const char* name;
@@ -45,6 +47,8 @@ TEST(S3Xml, readsListingPagesAndRefusesDoubtfulOnes)
         EXPECT_EQ(listing->entries[0].size, 12);
         EXPECT_EQ(listing->entries[1].path, QString::fromUtf8("p/\xc3\xbc"));
         EXPECT_EQ(listing->entries[1].size, 0);
+        EXPECT_EQ(listing->entries[0].modified, QDateTime(QDate(2026, 12, 6), QTime(8, 0, 1, 250), Qt::UTC));
+        EXPECT_FALSE(listing->entries[1].modified.isValid()) << "an unreadable time is none";
         EXPECT_EQ(listing->continuationToken, row.token);
     }
 }

@@ -14,7 +14,6 @@
 
 #include <QFile>
 #include <cstdio>
-#include <unistd.h>
 
 using namespace ZRV::Stream::BlockLevel;
 
@@ -113,7 +112,8 @@ int BackupCommand::run(const QCommandLineParser& parser) const
     if (!source->open(QIODevice::ReadOnly))
         throw ToolError(ToolError::Failure, source->errorString());
 
-    const auto mapFile = QSharedPointer<PrivateFile>::create(repository.mapPath(revision), PrivateFile::NoReplace);
+    const QSharedPointer<PendingFile> mapFile(
+        repository.store().createFile(BackupRepository::mapName(revision), false).release());
     if (!mapFile->open(QIODevice::ReadWrite))
         throw ToolError(ToolError::Failure, mapFile->errorString());
     const auto outMap = QSharedPointer<MapStream>::create(mapFile, revision, nullptr);
@@ -146,22 +146,25 @@ int BackupCommand::run(const QCommandLineParser& parser) const
                             .arg(repository.path()));
     const bool full = data->isFull();
 
-    PrivateFile stored(repository.dataPath(revision), PrivateFile::NoReplace);
-    if (!stored.open(QIODevice::WriteOnly))
-        throw ToolError(ToolError::Failure, stored.errorString());
+    const std::unique_ptr<PendingFile> stored =
+        repository.store().createFile(BackupRepository::dataName(revision), true);
+    if (!stored->open(QIODevice::WriteOnly))
+        throw ToolError(ToolError::Failure, stored->errorString());
     ProgressMeter progress(QStringLiteral("backup"), source->size(), quiet(parser));
-    const qint64 storedBytes = pump(*data, &stored, progress, qMax<qint64>(1 << 20, outMap->blockSize()));
+    const qint64 storedBytes = pump(*data, stored.get(), progress, qMax<qint64>(1 << 20, outMap->blockSize()));
     if (!outMap->finish())
         throw ToolError(ToolError::Failure,
                         QStringLiteral("cannot write %1: %2").arg(repository.mapPath(revision), outMap->errorString()));
     checkWrittenMap(mapFile->temporaryPath(), repository.mapPath(revision), *outMap, keys);
 
-    stored.commit();
+    // The data first, then the map: the revision exists once its map does.
+    stored->commit();
     try {
+        lock->confirm();
         mapFile->commit();
     } catch (...) {
         // The data is ours and no map refers to it yet.
-        unlink(QFile::encodeName(repository.dataPath(revision)).constData());
+        repository.store().remove(BackupRepository::dataName(revision));
         throw;
     }
     if (!quiet(parser))

@@ -1,77 +1,55 @@
 #include "backuprepository.h"
 
-#include "datafilepool.h"
 #include "passwordsource.h"
-#include "privatefile.h"
-#include "systemerror.h"
 #include "toolerror.h"
 
 #include "core/exception/base.h"
 
 #include <QDataStream>
-#include <QDateTime>
-#include <QFile>
-#include <QFileInfo>
 #include <QRegularExpression>
 #include <algorithm>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 using ZRV::Stream::BlockLevel::MapStream;
 using ZRV::Stream::BlockLevel::RepositoryKeys;
 
-namespace {
-
-// Opens a repository file for reading; it must be a regular file, since a FIFO or device
-// planted under its name would hang or feed the reader. Null with `error` set otherwise.
-QSharedPointer<QFile> openRegular(const QString& path, QString& error)
-{
-    const int descriptor = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    struct stat status
-    {
-    };
-    if (descriptor < 0 || fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {
-        error = descriptor < 0 || !status.st_mode ? systemError() : QStringLiteral("it is not a regular file");
-        if (descriptor >= 0)
-            ::close(descriptor);
-        return {};
-    }
-    auto file = QSharedPointer<QFile>::create();
-    file->open(descriptor, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
-    return file;
-}
-
-} // namespace
-
 BackupRepository::BackupRepository(const QString& path, PasswordSource passwords)
     : path_(path)
-    , directory_(path)
+    , store_(RepositoryStore::open(path))
     , passwords_(std::move(passwords))
 {
-    if (!QFileInfo(path).isDir())
-        throw ToolError(ToolError::Failure,
-                        QStringLiteral("there is no repository at %1 (create one with zrv init %1)").arg(path));
+    store_->check();
 }
 
 QString BackupRepository::settingsPath() const
 {
-    return directory_.filePath(QStringLiteral("settings"));
+    return store_->locate(QStringLiteral("settings"));
+}
+
+QString BackupRepository::mapName(unsigned int revision)
+{
+    return QStringLiteral("%1.map").arg(revision, 8, 10, QLatin1Char('0'));
+}
+
+QString BackupRepository::dataName(unsigned int revision)
+{
+    return QStringLiteral("%1.data").arg(revision, 8, 10, QLatin1Char('0'));
 }
 
 QString BackupRepository::mapPath(unsigned int revision) const
 {
-    return directory_.filePath(QStringLiteral("%1.map").arg(revision, 8, 10, QLatin1Char('0')));
+    return store_->locate(mapName(revision));
 }
 
 QString BackupRepository::dataPath(unsigned int revision) const
 {
-    return directory_.filePath(QStringLiteral("%1.data").arg(revision, 8, 10, QLatin1Char('0')));
+    return store_->locate(dataName(revision));
 }
 
 bool BackupRepository::hasSettings() const
 {
-    return QFileInfo(settingsPath()).exists() || QFileInfo(settingsPath()).isSymLink();
+    if (!hasSettings_)
+        hasSettings_ = store_->contains(QStringLiteral("settings"));
+    return *hasSettings_;
 }
 
 RepositorySettings BackupRepository::settings() const
@@ -85,28 +63,33 @@ RepositorySettings BackupRepository::settings() const
         throw ToolError(ToolError::Failure,
                         QStringLiteral("%1 is not a repository (create one with zrv init %1)").arg(path_));
     }
-    QString error;
-    const QSharedPointer<QFile> file = openRegular(settingsPath(), error);
-    if (!file)
-        throw ToolError(ToolError::Failure, QStringLiteral("cannot read %1: %2").arg(settingsPath(), error));
-    return RepositorySettings::decode(file->read(4096), settingsPath());
+    if (!settings_)
+        settings_ =
+            RepositorySettings::decode(store_->openFile(QStringLiteral("settings"))->read(4096), settingsPath());
+    return *settings_;
 }
 
 void BackupRepository::writeSettings(const RepositorySettings& settings) const
 {
-    PrivateFile file(settingsPath(), PrivateFile::NoReplace);
-    if (!file.open(QIODevice::WriteOnly))
-        throw ToolError(ToolError::Failure, file.errorString());
+    const std::unique_ptr<PendingFile> file = store_->createFile(QStringLiteral("settings"), true);
+    if (!file->open(QIODevice::WriteOnly))
+        throw ToolError(ToolError::Failure, file->errorString());
     const QByteArray bytes = settings.encode();
-    file.write(bytes);
-    file.commit();
+    file->write(bytes);
+    file->commit();
+    hasSettings_.reset();
 }
 
 QList<unsigned int> BackupRepository::revisions() const
 {
+    return revisionsIn(store_->entries());
+}
+
+QList<unsigned int> BackupRepository::revisionsIn(const QMap<QString, qint64>& entries)
+{
     static const QRegularExpression mapName(QStringLiteral("^(\\d{8})\\.map$"));
     QList<unsigned int> numbers;
-    for (const QString& name : directory_.entryList({QStringLiteral("*.map")}, QDir::Files | QDir::System)) {
+    for (const QString& name : entries.keys()) {
         const QRegularExpressionMatch match = mapName.match(name);
         if (match.hasMatch() && match.captured(1).toUInt() > 0)
             numbers << match.captured(1).toUInt();
@@ -127,10 +110,7 @@ QSharedPointer<MapStream> BackupRepository::openMap(unsigned int revision) const
     const auto fail = [&](const QString& why) {
         return ToolError(ToolError::Failure, QStringLiteral("cannot read %1: %2").arg(path, why));
     };
-    QString error;
-    const QSharedPointer<QFile> file = openRegular(path, error);
-    if (!file)
-        throw fail(error);
+    const QSharedPointer<QIODevice> file = store_->openFile(mapName(revision));
     auto map = QSharedPointer<MapStream>::create(file, revision, nullptr);
     const RepositoryKeys repositoryKeys = keys();
     if (repositoryKeys.isValid())
@@ -234,92 +214,56 @@ QList<QPair<QString, QString>> BackupRepository::missingData(unsigned int revisi
     QList<QPair<QString, QString>> problems;
     for (auto it = ends.begin(); it != ends.end(); ++it) {
         const unsigned long long needed = it.value();
-        const QString data = dataPath(it.key());
-        struct stat status
-        {
-        };
-        if (it.key() == 0 || it.key() > revision)
+        if (it.key() == 0 || it.key() > revision) {
             problems << qMakePair(mapPath(revision),
                                   QStringLiteral("it refers to revision %1, which cannot exist yet").arg(it.key()));
-        else if (lstat(QFile::encodeName(data).constData(), &status) != 0)
-            problems << qMakePair(data, systemError());
-        else if (!S_ISREG(status.st_mode))
-            problems << qMakePair(data, QStringLiteral("it is not a regular file"));
-        else if (quint64(status.st_size) < needed)
-            problems << qMakePair(data,
-                                  QStringLiteral("it holds %1 bytes where revision %2 needs %3")
-                                      .arg(status.st_size)
-                                      .arg(revision)
-                                      .arg(needed));
+            continue;
+        }
+        const QString why = store_->unusable(dataName(it.key()), needed);
+        if (why.startsWith(QLatin1String("it holds ")))
+            problems << qMakePair(dataPath(it.key()),
+                                  QStringLiteral("%1 where revision %2 needs %3").arg(why).arg(revision).arg(needed));
+        else if (!why.isEmpty())
+            problems << qMakePair(dataPath(it.key()), why);
     }
     return problems;
 }
 
 QMap<unsigned int, QSharedPointer<QIODevice>> BackupRepository::dataFiles(const QSharedPointer<MapStream>& map) const
 {
-    QMap<unsigned int, QString> paths;
+    QMap<unsigned int, QString> names;
     const qint64 start = map->pos();
     try {
         for (unsigned int referenced : MapStream::revisionRange(map).keys())
-            paths.insert(referenced, dataPath(referenced));
+            names.insert(referenced, dataName(referenced));
     } catch (const ZRV::Exception::Base& exception) {
         throw ToolError(ToolError::Failure,
                         QStringLiteral("cannot read %1: %2").arg(mapPath(map->revision()), exception.message()));
     }
     map->seek(start);
-    return DataFilePool::devices(paths);
+    return store_->openData(names);
 }
 
-std::unique_ptr<QLockFile> BackupRepository::lock(int waitSeconds) const
+std::unique_ptr<RepositoryLock> BackupRepository::lock(int waitSeconds) const
 {
-    const QString path = directory_.filePath(QStringLiteral("lock"));
-    auto lock = std::make_unique<QLockFile>(path);
-    lock->setStaleLockTime(0); // only a lock whose process is gone is stale, however old
-    if (lock->tryLock(waitSeconds * 1000))
-        return lock;
-    // A writer fills its lock file right after creating it; one still unreadable seconds later
-    // belongs to a run killed in between, and would otherwise block the repository for good.
-    qint64 holder = 0;
-    QString holderHost;
-    QString holderApplication;
-    if (lock->error() == QLockFile::LockFailedError && !lock->getLockInfo(&holder, &holderHost, &holderApplication)
-        && QFileInfo(path).lastModified().secsTo(QDateTime::currentDateTime()) >= 2 && lock->removeStaleLockFile()
-        && lock->tryLock(0))
-        return lock;
-    if (lock->error() == QLockFile::LockFailedError) {
-        qint64 pid = 0;
-        QString host;
-        QString application;
-        lock->getLockInfo(&pid, &host, &application);
-        throw ToolError(ToolError::Failure,
-                        QStringLiteral("%1 is in use by another backup: process %2 on %3 since %4 "
-                                       "(--lock-wait SECONDS waits for it)")
-                            .arg(path_)
-                            .arg(pid)
-                            .arg(host, QFileInfo(path).lastModified().toString(Qt::ISODate)));
-    }
-    throw ToolError(ToolError::Failure,
-                    QStringLiteral("cannot lock %1: %2")
-                        .arg(path,
-                             lock->error() == QLockFile::PermissionError
-                                 ? systemError(EACCES)
-                                 : QStringLiteral("the lock file is unreadable")));
+    return store_->lock(waitSeconds);
 }
 
 QStringList BackupRepository::removeLeftovers() const
 {
     QStringList removed;
     const auto remove = [&](const QString& name) {
-        // unlink removes a planted symbolic link itself, never what it points at.
-        if (unlink(QFile::encodeName(directory_.filePath(name)).constData()) == 0)
-            removed << directory_.filePath(name);
+        if (store_->remove(name))
+            removed << store_->locate(name);
     };
-    const QDir::Filters all = QDir::Files | QDir::Hidden | QDir::System;
-    for (const QString& name : directory_.entryList({QStringLiteral(".incoming-*")}, all))
+    for (const QString& name : store_->temporaries())
         remove(name);
+    // A data file above the newest revision has no map: its run never committed.
     static const QRegularExpression dataName(QStringLiteral("^(\\d{8})\\.data$"));
-    const unsigned int newest = newestRevision();
-    for (const QString& name : directory_.entryList({QStringLiteral("*.data")}, all)) {
+    const QMap<QString, qint64> entries = store_->entries();
+    const QList<unsigned int> numbers = revisionsIn(entries);
+    const unsigned int newest = numbers.isEmpty() ? 0 : numbers.last();
+    for (const QString& name : entries.keys()) {
         const QRegularExpressionMatch match = dataName.match(name);
         if (match.hasMatch() && match.captured(1).toUInt() > newest)
             remove(name);

@@ -2,34 +2,37 @@
 
 #include "passwordsource.h"
 #include "repositorysettings.h"
+#include "repositorystore.h"
 
 #include "blocklevel/mapstream.h"
 
-#include <QDir>
 #include <QList>
-#include <QLockFile>
 #include <QMap>
 #include <QString>
 #include <memory>
+#include <optional>
 
-// A directory of block-level revisions: the settings file written by `zrv init`, the lock of the
-// one writer, and revision N as the pair N.map and N.data (N in decimal, zero-padded to eight
-// digits). A revision exists once its map is in place; a run puts its data in place first and its
-// map last, neither ever over an existing file, so readers need no lock and never see half a
-// revision.
-// In an authenticated repository every map is opened with the repository's keys, so a map that was
-// altered, swapped, copied under another name or taken from elsewhere is refused before use.
+// A repository of block-level revisions, in a directory or an object store (RepositoryStore): the
+// settings file written by `zrv init`, the lock of the one writer, and revision N as the pair N.map
+// and N.data (N in decimal, zero-padded to eight digits). A revision exists once its map is in place; a run puts its
+// data in place first and its map last, neither ever over an existing file, so readers need no lock and never see half
+// a revision. In an authenticated repository every map is opened with the repository's keys, so a map that was altered,
+// swapped, copied under another name or taken from elsewhere is refused before use.
 class BackupRepository
 {
 public:
-    // Throws ToolError when there is no directory at `path`. `passwords` is asked, once, when a
-    // reader first needs the password.
+    // `path` is a directory or s3://BUCKET/PREFIX. Throws ToolError when there is no directory
+    // there or the store cannot be reached. `passwords` is asked, once, when a reader first needs
+    // the password.
     BackupRepository(const QString& path, PasswordSource passwords);
 
     QString path() const { return path_; }
+    const RepositoryStore& store() const { return *store_; }
     QString settingsPath() const;
     QString mapPath(unsigned int revision) const;
     QString dataPath(unsigned int revision) const;
+    static QString mapName(unsigned int revision);
+    static QString dataName(unsigned int revision);
 
     bool hasSettings() const;
     // Throws ToolError when the directory is no repository (pointing at `zrv init`) or the file is damaged.
@@ -66,23 +69,26 @@ public:
     // no regular file, or shorter than the map needs; empty when all is there. Cheap: it reads the
     // map, not the data. Throws ToolError when the map cannot be read.
     QList<QPair<QString, QString>> missingData(unsigned int revision) const;
-    // Lazily opened data files for every revision the map refers to (from its current record on).
+    // Lazily opened data files (or objects) for every revision the map refers to (from its current record on).
     QMap<unsigned int, QSharedPointer<QIODevice>> dataFiles(
         const QSharedPointer<ZRV::Stream::BlockLevel::MapStream>& map) const;
 
     // The writer's lock, waiting up to `waitSeconds`. A lock of a dead process is taken over.
     // Throws ToolError naming the holder (pid, host, since when) when it stays taken.
-    std::unique_ptr<QLockFile> lock(int waitSeconds) const;
+    std::unique_ptr<RepositoryLock> lock(int waitSeconds) const;
     // With the lock held: removes what killed runs left (temporary files, a data file without its
     // map above the newest revision). Returns the removed paths.
     QStringList removeLeftovers() const;
 
 private:
+    static QList<unsigned int> revisionsIn(const QMap<QString, qint64>& entries);
     void unlock() const;
 
     QString path_;
-    QDir directory_;
+    std::unique_ptr<RepositoryStore> store_;
     PasswordSource passwords_;
+    mutable std::optional<bool> hasSettings_;
+    mutable std::optional<RepositorySettings> settings_;
     // Known once unlock() ran: deriving the password key is slow by design.
     mutable bool unlocked_ = false;
     mutable QByteArray password_;

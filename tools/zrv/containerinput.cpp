@@ -1,6 +1,6 @@
 #include "containerinput.h"
 
-#include "sourcedevice.h"
+#include "commandinput.h"
 #include "toolerror.h"
 
 #include "filecontainer/checkversion.h"
@@ -38,9 +38,7 @@ ContainerInput::Summary summarize(const QSharedPointer<QIODevice>& head, int ver
 
 ContainerInput::ContainerInput(const QString& path)
 {
-    const auto input = QSharedPointer<SourceDevice>::create(path);
-    if (!input->open(QIODevice::ReadOnly))
-        throw ToolError(ToolError::Failure, input->errorString());
+    const QSharedPointer<QIODevice> input = CommandInput::open(path);
     QByteArray head;
     while (head.size() < HeadLimit && !input->atEnd()) {
         const QByteArray piece = input->read(HeadLimit - head.size());

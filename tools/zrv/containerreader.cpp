@@ -1,9 +1,9 @@
 #include "containerreader.h"
 
+#include "commandinput.h"
 #include "passwordsource.h"
 #include "progressmeter.h"
 #include "pump.h"
-#include "sourcedevice.h"
 #include "toolerror.h"
 
 #include "core/exception/base.h"
@@ -17,9 +17,7 @@ using namespace ZRV::Stream::FileContainer;
 QString ContainerReader::read(const QString& in, QIODevice* out, const PasswordSource& passwords, bool allowUnencrypted,
                               bool quiet)
 {
-    const auto input = QSharedPointer<SourceDevice>::create(in);
-    if (!input->open(QIODevice::ReadOnly))
-        throw ToolError(ToolError::Failure, input->errorString());
+    const QSharedPointer<QIODevice> input = CommandInput::open(in);
     // The password is asked for only when the header announces encryption.
     bool encrypted = false;
     const QSharedPointer<UnpackageBase> unpackage = openUnpackage(input, [&] {

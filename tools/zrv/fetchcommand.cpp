@@ -1,5 +1,6 @@
 #include "fetchcommand.h"
 
+#include "objectlocation.h"
 #include "outputtarget.h"
 #include "progressmeter.h"
 #include "pump.h"
@@ -20,8 +21,8 @@ using namespace ZRV::Stream::Cloud;
 
 QString FetchCommand::description() const
 {
-    return QStringLiteral("Download the cloud object PATH into OUT (- is standard output), whole or in parts "
-                          "side by side, through temporary files beside OUT.");
+    return QStringLiteral("Download the cloud object PATH (or s3://BUCKET/KEY) into OUT (- is standard output), "
+                          "whole or in parts side by side, through temporary files beside OUT.");
 }
 
 void FetchCommand::addOptions(QCommandLineParser& parser) const
@@ -40,23 +41,30 @@ void FetchCommand::addOptions(QCommandLineParser& parser) const
 int FetchCommand::run(const QCommandLineParser& parser) const
 {
     const bool local = parser.isSet(QStringLiteral("local"));
-    if (local == parser.isSet(QStringLiteral("url")))
-        throw ToolError(ToolError::Usage, QStringLiteral("fetch takes one of --local DIR and --url BASE"));
+    const std::optional<ObjectLocation> object = ObjectLocation::parse(parser.positionalArguments().at(0));
+    if (object ? local || parser.isSet(QStringLiteral("url")) : local == parser.isSet(QStringLiteral("url")))
+        throw ToolError(ToolError::Usage,
+                        QStringLiteral("fetch takes s3://BUCKET/KEY, or PATH with one of --local DIR and --url BASE"));
     const qint64 parts = numberOption(parser, QStringLiteral("parts"), 1);
-    const QString path = parser.positionalArguments().at(0);
+    const QString path = object ? object->key() : parser.positionalArguments().at(0);
     const QString out = parser.positionalArguments().at(1);
 
     namespace Config = ZRV::Cloud::Config;
-    const QMap<QString, QVariant> config{
-        {Config::CloudType, local ? QStringLiteral("local") : QStringLiteral("http")},
-        {Config::ContainerName, parser.value(local ? QStringLiteral("local") : QStringLiteral("url"))},
-    };
+    const QMap<QString, QVariant> config = object
+        ? object->config()
+        : QMap<QString, QVariant>{
+            {Config::CloudType, local ? QStringLiteral("local") : QStringLiteral("http")},
+            {Config::ContainerName, parser.value(local ? QStringLiteral("local") : QStringLiteral("url"))},
+        };
     const std::unique_ptr<ZRV::Cloud::Api::ICloudApi> api(ZRV::Cloud::Api::CloudFactory::create(config));
     const qint64 size = api->objectSize(config.value(Config::ContainerName).toString(), path);
     if (size < 0)
-        throw ToolError(ToolError::Failure, QStringLiteral("cannot find the object %1").arg(path));
+        throw ToolError(ToolError::Failure,
+                        object ? QStringLiteral("cannot read %1: %2").arg(object->toString(), api->errorString())
+                               : QStringLiteral("cannot find the object %1").arg(path));
 
-    const QString directory = out == QLatin1String("-") ? QDir::tempPath() : QFileInfo(out).absolutePath();
+    const QString directory =
+        out == QLatin1String("-") || ObjectLocation::parse(out) ? QDir::tempPath() : QFileInfo(out).absolutePath();
     const QString temporaryFiles = QDir(directory).filePath(QStringLiteral(".zrv-fetch-XXXXXX"));
     QSharedPointer<ICloudPrepareStream> stream;
     if (parts > 1) {

@@ -3,21 +3,18 @@
 #include "backuprepository.h"
 #include "cipherchoice.h"
 #include "passwordsource.h"
-#include "systemerror.h"
 
 #include "blocklevel/revisionstream.h"
 
-#include <QDir>
-#include <QFile>
 #include <cstdio>
-#include <sys/stat.h>
 
 using namespace ZRV::Stream::BlockLevel;
 
 QString InitCommand::description() const
 {
     return QStringLiteral(
-        "Create the backup repository REPO (a new directory, or an empty one) and fix its cipher, "
+        "Create the backup repository REPO (a new directory, an empty one, or s3://BUCKET/PREFIX with nothing below "
+        "it) and fix its cipher, "
         "compression and block size. A directory of revisions written by zrv 0.1.0 is adopted "
         "with the settings of its newest revision and keeps its version 4 maps; a new encrypted repository has "
         "authenticated maps.");
@@ -47,8 +44,7 @@ int InitCommand::run(const QCommandLineParser& parser) const
         throw ToolError(ToolError::Usage,
                         QStringLiteral("--kdf-iterations takes at most %1").arg(RepositorySettings::MaximumIterations));
 
-    if (mkdir(QFile::encodeName(path).constData(), 0700) != 0 && errno != EEXIST)
-        throw ToolError(ToolError::Failure, QStringLiteral("cannot create %1: %2").arg(path, systemError()));
+    RepositoryStore::open(path)->create();
     const BackupRepository repository(path, PasswordSource(passwordFile(parser)));
     if (repository.hasSettings())
         throw ToolError(ToolError::Failure, QStringLiteral("%1 is a repository already").arg(path));
@@ -62,7 +58,7 @@ int InitCommand::run(const QCommandLineParser& parser) const
         settings = RepositorySettings::create(map->encryptionAlgorith(), map->compressionAlgorith(), map->blockSize(),
                                               int(iterations), RepositorySettings::Adopted);
         checkSettingOptions(parser, settings, path);
-    } else if (!QDir(path).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot).isEmpty()) {
+    } else if (!repository.store().isEmpty()) {
         throw ToolError(ToolError::Failure,
                         QStringLiteral("%1 is neither empty nor a directory of revisions; choose another").arg(path));
     }
@@ -76,7 +72,6 @@ int InitCommand::run(const QCommandLineParser& parser) const
                 ToolError::Failure,
                 QStringLiteral("the password does not open %1: %2").arg(repository.mapPath(newest), check.second));
     }
-    chmod(QFile::encodeName(path).constData(), 0700);
     QByteArray passwordKey = settings.passwordKey(password);
     settings.seal(passwordKey);
     passwordKey.fill('\0');

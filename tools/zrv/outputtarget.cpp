@@ -1,5 +1,6 @@
 #include "outputtarget.h"
 
+#include "objectfile.h"
 #include "privatefile.h"
 #include "systemerror.h"
 #include "toolerror.h"
@@ -24,6 +25,12 @@ OutputTarget::OutputTarget(const QString& path, qint64 expectedSize, bool sparse
     : path_(path == QLatin1String("-") ? QStringLiteral("standard output") : path)
 {
     int descriptor = -1;
+    if (const std::optional<ObjectLocation> object = ObjectLocation::parse(path)) {
+        file_ = std::make_unique<ObjectFile>(*object, PrivateFile::Replace, ObjectFile::Streamed);
+        if (!file_->open(QIODevice::WriteOnly))
+            throw ToolError(ToolError::Failure, file_->errorString());
+        return;
+    }
     if (path == QLatin1String("-")) {
         descriptor = dup(STDOUT_FILENO);
     } else {

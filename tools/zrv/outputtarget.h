@@ -3,7 +3,7 @@
 #include <QIODevice>
 #include <memory>
 
-class PrivateFile;
+class PendingFile;
 class QFile;
 
 // Where a command writes its result, by what the path names:
@@ -11,7 +11,9 @@ class QFile;
 //   regular file of that name (a symbolic link or anything else that is no regular file is refused);
 // - a block device: written in place from its first byte, refused when it is smaller than
 //   `expectedSize`, flushed to the disk by commit();
-// - a FIFO, a character device or standard output ("-"): streamed as it goes.
+// - a FIFO, a character device or standard output ("-"): streamed as it goes;
+// - s3://BUCKET/KEY: an object, streamed up and stored under its key only by commit(), replacing
+//   an object of that key.
 // A terminal is refused: binary output would only garble it. With `sparse`, zero blocks of a new
 // file become holes.
 class OutputTarget
@@ -27,7 +29,7 @@ public:
 
 private:
     QString path_;
-    std::unique_ptr<PrivateFile> file_;
+    std::unique_ptr<PendingFile> file_;
     std::unique_ptr<QFile> stream_;
     bool blockDevice_ = false;
 };

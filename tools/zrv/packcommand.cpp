@@ -1,11 +1,11 @@
 #include "packcommand.h"
 
 #include "cipherchoice.h"
+#include "commandinput.h"
 #include "outputtarget.h"
 #include "passwordsource.h"
 #include "progressmeter.h"
 #include "pump.h"
-#include "sourcedevice.h"
 
 #include "filecontainer/version1/package.h"
 #include "filecontainer/version2/package.h"
@@ -14,7 +14,7 @@ using namespace ZRV::Stream::FileContainer;
 
 QString PackCommand::description() const
 {
-    return QStringLiteral("Pack a file into a container (- is standard input or output).");
+    return QStringLiteral("Pack a file into a container (- is standard input or output; s3://BUCKET/KEY an object).");
 }
 
 void PackCommand::addOptions(QCommandLineParser& parser) const
@@ -38,9 +38,7 @@ int PackCommand::run(const QCommandLineParser& parser) const
     const QByteArray password = cipher == ZRV::Core::Encryption::NoEncryption
         ? QByteArray()
         : PasswordSource(passwordFile(parser)).password(PasswordSource::New);
-    const auto source = QSharedPointer<SourceDevice>::create(in);
-    if (!source->open(QIODevice::ReadOnly))
-        throw ToolError(ToolError::Failure, source->errorString());
+    const QSharedPointer<QIODevice> source = CommandInput::open(in);
     const qint64 dataSize = source->isSequential() ? 0 : source->size();
 
     QSharedPointer<Base> package;

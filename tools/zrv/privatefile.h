@@ -1,13 +1,13 @@
 #pragma once
 
-#include <QIODevice>
+#include "pendingfile.h"
 
 // A file that appears under its name only once it is complete: the bytes go to a private temporary
 // file beside the target (created with O_EXCL|O_NOFOLLOW, mode 0600), and commit() flushes it to
 // disk, puts it in place and flushes the directory. A file destroyed without commit() leaves
 // nothing behind. Seekable, so a writer may rewrite a header; every failed write is remembered and
 // fails commit(). With `sparse`, writes of whole zero blocks become holes.
-class PrivateFile : public QIODevice
+class PrivateFile : public PendingFile
 {
 public:
     enum Placement {
@@ -27,9 +27,9 @@ public:
     bool seek(qint64 pos) override;
 
     // Puts the file in place; throws ToolError naming the cause and the file.
-    void commit();
-    QString temporaryPath() const { return temporaryPath_; }
-    QString target() const { return target_; }
+    void commit() override;
+    QString temporaryPath() const override { return temporaryPath_; }
+    QString target() const override { return target_; }
 
     // The directory of `path` flushed to disk, so a rename or new entry in it survives a crash.
     static bool syncDirectory(const QString& path);

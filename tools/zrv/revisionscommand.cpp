@@ -8,7 +8,6 @@
 
 #include <QDataStream>
 #include <QDateTime>
-#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -44,7 +43,7 @@ int RevisionsCommand::run(const QCommandLineParser& parser) const
         printf("%8s  %-19s  %14s  %10s  %10s  %14s  %-5s  %s\n", "revision", "time", "length", "blocks", "stored",
                "stored bytes", "comp", "cipher");
     for (unsigned int revision : repository.revisions()) {
-        const QDateTime time = QFileInfo(repository.mapPath(revision)).lastModified();
+        const QDateTime time = repository.store().modified(BackupRepository::mapName(revision));
         try {
             const auto map = repository.openMap(revision);
             unsigned long long storedBlocks = 0;
