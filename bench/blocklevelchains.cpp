@@ -52,6 +52,7 @@ QSharedPointer<QIODevice> backup(const ChainRegistry::Context& run, QSharedPoint
                                        ZRV::Core::Encryption::Aes256, password, nullptr);
     if (keyed)
         stream->setRepositoryKeys(repositoryKeys());
+    stream->setWorkerCount(run.workers);
     return stream;
 }
 
@@ -81,8 +82,10 @@ QSharedPointer<RevisionStream> restoreStream(const ChainRegistry::Context& run)
     QMap<unsigned int, QSharedPointer<QIODevice>> revisions;
     for (unsigned int stored = 0; stored <= revision; ++stored)
         revisions.insert(stored, QSharedPointer<QFile>::create(revisionFile(map.dir(), stored, "data")));
-    return QSharedPointer<RevisionStream>::create(QSharedPointer<MapStream>::create(run.input, revision, nullptr),
-                                                  revisions, password, nullptr);
+    auto stream = QSharedPointer<RevisionStream>::create(
+        QSharedPointer<MapStream>::create(run.input, revision, nullptr), revisions, password, nullptr);
+    stream->setWorkerCount(run.workers);
+    return stream;
 }
 
 QSharedPointer<QIODevice> restore(const ChainRegistry::Context& run)

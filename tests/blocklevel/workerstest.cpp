@@ -205,3 +205,28 @@ TEST(Workers, streamsDestroyedMidRunWaitForTheirBlocks)
     ASSERT_TRUE(stream.reset());
     EXPECT_EQ(stream.read(4096 + 100), source.left(4096 + 100));
 }
+
+// One worker writes what earlier versions wrote: the SHA-256 of the stored bytes and maps of a
+// full and an incremental run, as computed before workers existed.
+TEST(Workers, storedBytesAreThoseOfEarlierVersions)
+{
+    struct Case
+    {
+        Variant variant;
+        Compression::Algorithm compression;
+        const char* digest;
+    };
+    const QList<Case> cases = {
+        {Variant::Ibb, Compression::None, "26ccb9376c1fef3aad4d79060f5327db852b5b722071defd76e52865fd5430ce"},
+        {Variant::File, Compression::Gzip, "406494cae2de132a5812d8e68913bc30432be34da5b799fcbf3f3cf36b69b270"},
+        {Variant::File, Compression::Lz4, "02a1b288848385f86d989758395a5ee016c7c5e8a158ec527482178fb6701b47"}};
+    for (const Case& c : cases)
+        for (int workers : {1, 3}) {
+            const Settings settings{c.variant, c.compression, Encryption::NoEncryption, "", BlockSize, workers};
+            const Revision full = backup(settings, sourceBytes(), nullptr, Unused);
+            const Revision next = backup(settings, changedBytes(), &full, Unused);
+            const QByteArray all = full.data + full.map + next.data + next.map;
+            EXPECT_EQ(QCryptographicHash::hash(all, QCryptographicHash::Sha256).toHex(), c.digest)
+                << "variant " << int(c.variant) << ", compression " << c.compression << ", workers " << workers;
+        }
+}
