@@ -69,10 +69,11 @@ restored() {
 }
 
 # ours <tool> <variant> <workers>: the variant's chains into a repository of revision files
-# (bench/blocklevelchains.cpp), with that many workers.
+# (bench/blocklevelchains.cpp), with that many workers and the allocator settings of the zrv tool
+# (tools/zrv/main.cpp).
 ours() {
     local tool=$1 variant=$2 repo=$bl/$1
-    export ZRVBENCH_WORKERS=$3
+    export ZRVBENCH_WORKERS=$3 MALLOC_MMAP_THRESHOLD_=$((32 << 20)) MALLOC_TRIM_THRESHOLD_=$((64 << 20))
     rm -rf "$repo" && mkdir -p "$repo"
     use_image "$base"
     timed_run "$tool" full "bl-backup-$variant" "$disk" "$repo/0.data"
@@ -83,7 +84,7 @@ ours() {
     growth[$tool]=$(($(stat -c %s "$repo/2.data") + $(stat -c %s "$repo/2.map")))
     timed_run "$tool" restore bl-restore "$repo/2.map" "$bl/restored.img"
     restored "$bl/restored.img"
-    export ZRVBENCH_WORKERS=1
+    unset ZRVBENCH_WORKERS MALLOC_MMAP_THRESHOLD_ MALLOC_TRIM_THRESHOLD_
 }
 
 # restic_runs <cores>
