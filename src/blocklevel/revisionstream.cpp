@@ -208,9 +208,10 @@ void RevisionStream::takeBlock()
         pendingOutput_->append(work_->take());
         ++blockIndex_;
     } catch (const ErrorOperation&) {
+        // Every later read fails alike: the blocks after this one must not take its place.
+        failure_ = std::current_exception();
         if (pendingOutput_->isEmpty())
             throw;
-        failure_ = std::current_exception();
     }
 }
 

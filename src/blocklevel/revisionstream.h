@@ -97,7 +97,8 @@ private:
     QByteArray decodeBlock(const QByteArray& storedBlock, const QByteArray& hash, unsigned long long index,
                            unsigned long long expectedSize) const;
     unsigned long long expectedBlockSize(unsigned long long index) const;
-    // Takes the next block's result; a failure with bytes pending is kept for the next read.
+    // Takes the next block's result. A failure is kept, and thrown by this and every later read
+    // once no bytes are pending.
     void takeBlock();
     qint64 deliver(char* data, qint64 maxSize);
     // Starts delivering from the first block, once the header and the codec are known.
@@ -109,7 +110,7 @@ private:
     unsigned long long submitted_ = 0;
     int workers_ = 1;
     QByteArray zeroBlockHash_;
-    // A failure that reached its block while the bytes before it were still pending.
+    // The failure of the block at blockIndex_, once it was reached.
     std::exception_ptr failure_;
     bool submissionFailed_ = false;
     const std::unique_ptr<PendingOutput> pendingOutput_;

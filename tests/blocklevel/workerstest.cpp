@@ -146,6 +146,26 @@ TEST(Workers, failureSurfacesAtItsBlock)
     }
 }
 
+// Once a block failed, every later read throws its failure: no block after it takes its place.
+TEST(Workers, failureIsThrownByEveryLaterRead)
+{
+    const QByteArray source = sourceBytes();
+    const Settings settings{Variant::File, Compression::Lz4, Encryption::Aes128, "secret", BlockSize};
+    const Revision good = backup(settings, source, nullptr);
+    const QByteArray data = flipped(good.data, int(records(good.map)[9].offset() + 3));
+    for (int workers : {1, 3}) {
+        auto map = QSharedPointer<MapStream>::create(bufferWith(good.map), 0, nullptr);
+        RevisionStream stream(map, {{good.number, bufferWith(data)}}, "secret", nullptr);
+        stream.setWorkerCount(workers);
+        ASSERT_TRUE(stream.open(QIODevice::ReadOnly));
+        EXPECT_EQ(stream.read(20 * BlockSize), source.left(9 * BlockSize));
+        for (int attempt = 0; attempt < 2; ++attempt)
+            EXPECT_THROW(stream.read(BlockSize), ZRV::Stream::Exception::ErrorOperation);
+        EXPECT_EQ(stream.pos(), 9 * BlockSize);
+        EXPECT_EQ(stream.errorString(), "Error validate block hmac");
+    }
+}
+
 // A source read that fails mid-run ends the run after the blocks read before it were delivered.
 TEST(Workers, sourceFailureEndsTheRunAfterTheBlocksBeforeIt)
 {
