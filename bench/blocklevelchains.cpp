@@ -57,11 +57,17 @@ QSharedPointer<QIODevice> backup(const ChainRegistry::Context& run, QSharedPoint
 }
 
 // The image's usage map is <image>.used.
-QSharedPointer<QIODevice> backupIbb(const ChainRegistry::Context& run)
+QSharedPointer<QIODevice> backupIbb(const ChainRegistry::Context& run, bool keyed = false)
 {
     const QString image = run.input->fileName();
     return backup<DataStreamIbb>(
-        run, QSharedPointer<UsageMarkedFile>::create(image, image + ".used", MapStream::Header::DefaultBlockSize));
+        run, QSharedPointer<UsageMarkedFile>::create(image, image + ".used", MapStream::Header::DefaultBlockSize),
+        keyed);
+}
+
+QSharedPointer<QIODevice> backupIbbKeyed(const ChainRegistry::Context& run)
+{
+    return backupIbb(run, true);
 }
 
 QSharedPointer<QIODevice> backupFile(const ChainRegistry::Context& run)
@@ -102,7 +108,10 @@ QSharedPointer<QIODevice> restoreKeyed(const ChainRegistry::Context& run)
 
 const ChainRegistry::Registration chains[] = {
     {"bl-backup-ibb", "image with usage map -> DataStreamIbb(LZ4, AES-256) -> <repo>/<N>.data, map beside it",
-     backupIbb},
+     [](const ChainRegistry::Context& run) { return backupIbb(run); }},
+    {"bl-backup-ibb-keyed",
+     "image with usage map -> DataStreamIbb(LZ4, AES-256, authenticated repository) -> <repo>/<N>.data, map beside it",
+     backupIbbKeyed},
     {"bl-backup-file", "image -> DifferentialFileDataStream(LZ4, AES-256) -> <repo>/<N>.data, map beside it",
      backupFile},
     {"bl-restore", "<repo>/<N>.map and the revisions' data -> RevisionStream", restore},
