@@ -82,7 +82,8 @@ bool RevisionStream::open(OpenMode mode)
         IStream::close();
         return false;
     }
-    zeroBlockHash_ = codec_->blockHash(QByteArray(int(header_->blockSize()), '\0'));
+    zeroBlock_ = QByteArray(int(header_->blockSize()), '\0');
+    zeroBlockHash_ = codec_->blockHash(zeroBlock_);
     startReading();
     return true;
 }
@@ -195,7 +196,7 @@ std::function<QByteArray()> RevisionStream::prepareBlock(QDataStream& map, unsig
     if (record.hash() == zeroBlockHash_ && expected == header_->blockSize()) {
         if (readsInSequence())
             readStored(record, index);
-        return [expected] { return QByteArray(int(expected), '\0'); };
+        return [zeros = zeroBlock_] { return zeros; };
     }
     return [this, stored = readStored(record, index), hash = record.hash(), index, expected] {
         return decodeBlock(stored, hash, index, expected);
@@ -315,7 +316,7 @@ QByteArray RevisionStream::unusedBlock(unsigned long long zeroCount, unsigned lo
     // Only the last block may be cut, at the map's length.
     if (zeros < expected || zeros > blockSize)
         throw ErrorOperation(tr("Unused block %1 has length %2 instead of %3").arg(index).arg(zeros).arg(expected));
-    return QByteArray(int(expected), '\0');
+    return expected == blockSize ? zeroBlock_ : QByteArray(int(expected), '\0');
 }
 
 qint64 RevisionStream::deliver(char* data, qint64 maxSize)

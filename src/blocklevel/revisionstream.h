@@ -109,6 +109,8 @@ private:
     unsigned long long blockIndex_ = 0;
     unsigned long long submitted_ = 0;
     int workers_ = 1;
+    // A whole block of zeros, shared by every zero block delivered, and its hash.
+    QByteArray zeroBlock_;
     QByteArray zeroBlockHash_;
     // The failure of the block at blockIndex_, once it was reached.
     std::exception_ptr failure_;
