@@ -279,11 +279,19 @@ bool DataStream::readPreviousRecord(MapStream::Data& record)
 
 qint64 DataStream::readData(char* data, qint64 maxSize)
 {
+    if (failure_)
+        std::rethrow_exception(failure_);
     while (wantsBlocks(maxSize)) {
         submitBlocks();
         if (work_->isEmpty())
             break;
-        takeBlock();
+        try {
+            takeBlock();
+        } catch (...) {
+            // The run cannot go on without this block's record: every later read fails alike.
+            failure_ = std::current_exception();
+            throw;
+        }
     }
     throwIfSourceFailed();
     return pendingOutput_->take(data, maxSize);

@@ -5,6 +5,7 @@
 #include "stream/istreamread.h"
 #include "zrvstreams_export.h"
 
+#include <exception>
 #include <memory>
 #include <optional>
 
@@ -132,6 +133,8 @@ private:
     qint64 sourceBytes_ = 0;
     qint64 announcedSize_ = -1;
     QByteArray zeroBlockHash_;
+    // The failure of a block's work or record, thrown again by every later read.
+    std::exception_ptr failure_;
     // Last: destroyed first, it waits for the jobs in flight, which use the codec.
     std::unique_ptr<Work> work_;
 };
