@@ -323,9 +323,9 @@ void DataStream::submitBlocks()
             break;
         }
         block.resize(int(count));
-        std::optional<MapStream::Data> previous{MapStream::Data()};
-        if (!readPreviousRecord(*previous))
-            previous.reset();
+        std::optional<MapStream::Data> previous;
+        if (MapStream::Data record; readPreviousRecord(record))
+            previous = record;
         const bool used = blockIsUsed();
         const unsigned int revision = outMap_->header()->revision();
         const unsigned long long index = submitted_++;
