@@ -208,7 +208,7 @@ void RevisionStream::takeBlock()
     try {
         pendingOutput_->append(work_->take());
         ++blockIndex_;
-    } catch (const ErrorOperation&) {
+    } catch (...) {
         // Every later read fails alike: the blocks after this one must not take its place.
         failure_ = std::current_exception();
         if (pendingOutput_->isEmpty())
