@@ -28,7 +28,7 @@ class PendingOutput;
 // block of zeros is restored as zeros without reading or decoding its stored bytes. Every failure
 // while reading is logged, becomes the error string and leaves read() as an ErrorOperation, after
 // the bytes of the blocks before the failing one were delivered (the read that reaches the failing
-// block returns what is pending; the next one throws).
+// block returns what is pending; the next one, and every later one, throws).
 // With workers (setWorkerCount), stored blocks are read on the caller's thread ahead of what
 // was asked for, and decoded and checked on the workers; what is delivered, and where a failure
 // surfaces, do not depend on the number of workers.
