@@ -6,10 +6,12 @@
 # image with 1 % of its blocks changed, and a restore of that last backup, checked against the
 # changed image. restic and borg are made to read the whole file on every run (--force,
 # --files-cache=disabled), as a block-level backup of a volume does; md5sum over the image is
-# the floor for an unchanged incremental. MiB/s counts image bytes.
+# the floor for an unchanged incremental. MiB/s counts image bytes. Ours runs with one worker
+# (the library's default, no thread) and with one worker per core (ZRVBENCH_WORKERS).
 
 image_mib=${BENCH_IMAGE_MIB:-1024}
 image_repeat=${BENCH_IMAGE_REPEAT:-2}
+cores=$(nproc)
 bl=$PWD/$data/blocklevel
 base=$PWD/$data/image-$image_mib.img
 changed=$PWD/$data/image-$image_mib-changed.img
@@ -66,19 +68,23 @@ restored() {
     rm -rf "$bl/restore" "$bl/restored.img"
 }
 
-# ours <variant>: the variant's chains into a repository of revision files (bench/blocklevelchains.cpp).
+# ours <tool> <variant> <workers>: the variant's chains into a repository of revision files
+# (bench/blocklevelchains.cpp), with that many workers and the allocator settings of the zrv tool
+# (tools/zrv/main.cpp).
 ours() {
-    local tool=$1 repo=$bl/$1
+    local tool=$1 variant=$2 repo=$bl/$1
+    export ZRVBENCH_WORKERS=$3 MALLOC_MMAP_THRESHOLD_=$((32 << 20)) MALLOC_TRIM_THRESHOLD_=$((64 << 20))
     rm -rf "$repo" && mkdir -p "$repo"
     use_image "$base"
-    timed_run "$tool" full "bl-backup-$tool" "$disk" "$repo/0.data"
+    timed_run "$tool" full "bl-backup-$variant-keyed" "$disk" "$repo/0.data"
     stored[$tool]=$(du -sb "$repo" | cut -f1)
-    timed_run "$tool" unchanged "bl-backup-$tool" "$disk" "$repo/1.data"
+    timed_run "$tool" unchanged "bl-backup-$variant-keyed" "$disk" "$repo/1.data"
     use_image "$changed"
-    timed_run "$tool" changed "bl-backup-$tool" "$disk" "$repo/2.data"
+    timed_run "$tool" changed "bl-backup-$variant-keyed" "$disk" "$repo/2.data"
     growth[$tool]=$(($(stat -c %s "$repo/2.data") + $(stat -c %s "$repo/2.map")))
-    timed_run "$tool" restore bl-restore "$repo/2.map" "$bl/restored.img"
+    timed_run "$tool" restore bl-restore-keyed "$repo/2.map" "$bl/restored.img"
     restored "$bl/restored.img"
+    unset ZRVBENCH_WORKERS MALLOC_MMAP_THRESHOLD_ MALLOC_TRIM_THRESHOLD_
 }
 
 # restic_runs <cores>
@@ -118,8 +124,10 @@ borg_runs() {
 }
 
 for ((run = 0; run < image_repeat; run++)); do
-    ours ibb
-    ours file
+    ours ibb ibb 1
+    ours ibb-all ibb "$cores"
+    ours file file 1
+    ours file-all file "$cores"
     restic_runs 1
     restic_runs 2
     borg_runs
@@ -127,8 +135,9 @@ for ((run = 0; run < image_repeat; run++)); do
     timed_run md5sum unchanged exec "$disk" /dev/null md5sum
 done
 
-tools=(ibb file restic-1 restic-2 borg md5sum)
-names=("DataStreamIbb" "DifferentialFile" "restic 1 core" "restic 2 cores" "borg" "md5sum")
+tools=(ibb ibb-all file file-all restic-1 restic-2 borg md5sum)
+names=("IBB 1 worker" "IBB $cores workers" "file 1 worker" "file $cores workers" "restic 1 core" "restic 2 cores"
+    "borg" "md5sum")
 runs=(full unchanged changed restore)
 run_names=("full backup" "unchanged incremental" "1 % changed incremental" "restore")
 
@@ -148,34 +157,54 @@ ratio() {
 
 # throughput <times> <title>
 throughput() {
+    local line rule i
     echo "$2:"
     echo
-    echo "| run                     | DataStreamIbb | DifferentialFile | restic 1 core | restic 2 cores |   borg | md5sum |"
-    echo "|-------------------------|--------------:|-----------------:|--------------:|---------------:|-------:|-------:|"
+    line=$(printf "| %-23s" run)
+    rule="|-------------------------"
+    for i in "${!tools[@]}"; do
+        line+=$(printf " | %s" "${names[$i]}")
+        rule+="|--------:"
+    done
+    echo "$line |"
+    echo "$rule|"
     for i in "${!runs[@]}"; do
-        printf "| %-23s | %13s | %16s | %13s | %14s | %6s | %6s |\n" "${run_names[$i]}" \
-            "$(mibps "$1" ibb "${runs[$i]}")" "$(mibps "$1" file "${runs[$i]}")" "$(mibps "$1" restic-1 "${runs[$i]}")" \
-            "$(mibps "$1" restic-2 "${runs[$i]}")" "$(mibps "$1" borg "${runs[$i]}")" "$(mibps "$1" md5sum "${runs[$i]}")"
+        line=$(printf "| %-23s" "${run_names[$i]}")
+        for tool in "${tools[@]}"; do
+            line+=$(printf " | %s" "$(mibps "$1" "$tool" "${runs[$i]}")")
+        done
+        echo "$line |"
     done
     echo
 }
 
 echo "Block-level backup of a $image_mib MiB disk image (128 KiB blocks: 30 % free, 10 % zero, 60 % mixed"
-echo "data; the changed image differs in 1 % of the blocks). Ours: LZ4 + AES-256, HMAC per block;"
-echo "restic: default zstd compression, AES-256 + Poly1305; borg: repokey (AES-256 + HMAC-SHA-256), lz4."
-echo "Best of $image_repeat runs; restic and borg re-read the whole file every run."
+echo "data; the changed image differs in 1 % of the blocks). Ours: an authenticated repository as zrv"
+echo "writes it (LZ4 + AES-256, HMAC-SHA-256 per block, keyed block hashes), with one worker and with $cores;"
+echo "restic: default zstd compression, AES-256 + Poly1305; borg: repokey (AES-256 +"
+echo "HMAC-SHA-256), lz4. Best of $image_repeat runs; restic and borg re-read the whole file every run."
 echo
 throughput best "Image MiB per second of wall time"
 throughput best_cpu "Image MiB per CPU second (user + system, all threads; less distorted by the machine's load)"
-echo "| ratio (goal)                                    | IBB, wall | IBB, CPU | file, wall | file, CPU |"
-echo "|-------------------------------------------------|----------:|---------:|-----------:|----------:|"
-for row in "full:restic-1:full backup / restic 1 core (1.5)" "full:borg:full backup / borg (1.0)" \
-    "restore:restic-1:restore / restic 1 core (1.5)" "restore:borg:restore / borg (1.0)" \
+ours_tools=(ibb ibb-all file file-all)
+line="| ratio (goal)                                   "
+rule="|-------------------------------------------------"
+for i in 0 1 2 3; do
+    line+=$(printf " | %s, wall | CPU" "${names[$i]}")
+    rule+="|------:|------:"
+done
+echo "$line |"
+echo "$rule|"
+for row in "full:restic-1:full backup / restic 1 core (1.5)" "full:borg:full backup / borg (1.3)" \
+    "restore:restic-1:restore / restic 1 core (1.5)" "restore:borg:restore / borg (1.3)" \
     "unchanged:md5sum:unchanged incremental / md5sum (0.8, file)"; do
     IFS=: read -r run reference text <<<"$row"
-    printf "| %-47s | %9s | %8s | %10s | %9s |\n" "$text" "$(ratio best ibb "$reference" "$run")" \
-        "$(ratio best_cpu ibb "$reference" "$run")" "$(ratio best file "$reference" "$run")" \
-        "$(ratio best_cpu file "$reference" "$run")"
+    line=$(printf "| %-47s" "$text")
+    for tool in "${ours_tools[@]}"; do
+        line+=$(printf " | %s | %s" "$(ratio best "$tool" "$reference" "$run")" \
+            "$(ratio best_cpu "$tool" "$reference" "$run")")
+    done
+    echo "$line |"
 done
 echo
 echo "Changed data: $changed_bytes bytes. Peak RSS: largest over all runs of the tool."

@@ -52,15 +52,22 @@ QSharedPointer<QIODevice> backup(const ChainRegistry::Context& run, QSharedPoint
                                        ZRV::Core::Encryption::Aes256, password, nullptr);
     if (keyed)
         stream->setRepositoryKeys(repositoryKeys());
+    stream->setWorkerCount(run.workers);
     return stream;
 }
 
 // The image's usage map is <image>.used.
-QSharedPointer<QIODevice> backupIbb(const ChainRegistry::Context& run)
+QSharedPointer<QIODevice> backupIbb(const ChainRegistry::Context& run, bool keyed = false)
 {
     const QString image = run.input->fileName();
     return backup<DataStreamIbb>(
-        run, QSharedPointer<UsageMarkedFile>::create(image, image + ".used", MapStream::Header::DefaultBlockSize));
+        run, QSharedPointer<UsageMarkedFile>::create(image, image + ".used", MapStream::Header::DefaultBlockSize),
+        keyed);
+}
+
+QSharedPointer<QIODevice> backupIbbKeyed(const ChainRegistry::Context& run)
+{
+    return backupIbb(run, true);
 }
 
 QSharedPointer<QIODevice> backupFile(const ChainRegistry::Context& run)
@@ -81,8 +88,10 @@ QSharedPointer<RevisionStream> restoreStream(const ChainRegistry::Context& run)
     QMap<unsigned int, QSharedPointer<QIODevice>> revisions;
     for (unsigned int stored = 0; stored <= revision; ++stored)
         revisions.insert(stored, QSharedPointer<QFile>::create(revisionFile(map.dir(), stored, "data")));
-    return QSharedPointer<RevisionStream>::create(QSharedPointer<MapStream>::create(run.input, revision, nullptr),
-                                                  revisions, password, nullptr);
+    auto stream = QSharedPointer<RevisionStream>::create(
+        QSharedPointer<MapStream>::create(run.input, revision, nullptr), revisions, password, nullptr);
+    stream->setWorkerCount(run.workers);
+    return stream;
 }
 
 QSharedPointer<QIODevice> restore(const ChainRegistry::Context& run)
@@ -99,7 +108,10 @@ QSharedPointer<QIODevice> restoreKeyed(const ChainRegistry::Context& run)
 
 const ChainRegistry::Registration chains[] = {
     {"bl-backup-ibb", "image with usage map -> DataStreamIbb(LZ4, AES-256) -> <repo>/<N>.data, map beside it",
-     backupIbb},
+     [](const ChainRegistry::Context& run) { return backupIbb(run); }},
+    {"bl-backup-ibb-keyed",
+     "image with usage map -> DataStreamIbb(LZ4, AES-256, authenticated repository) -> <repo>/<N>.data, map beside it",
+     backupIbbKeyed},
     {"bl-backup-file", "image -> DifferentialFileDataStream(LZ4, AES-256) -> <repo>/<N>.data, map beside it",
      backupFile},
     {"bl-restore", "<repo>/<N>.map and the revisions' data -> RevisionStream", restore},

@@ -4,7 +4,8 @@
 // Input: a request-pattern byte, two bytes of map length m and two of revision-0 data length d
 // (little-endian), then m map bytes, d bytes of revision 0 and the rest as revision 1.
 // Checks: the stream opens or refuses, then ends or throws a library exception; it never hands out
-// more than the map's length; a restore that ended gives the same bytes again after reset().
+// more than the map's length; a restore that ended gives the same bytes again after reset(), and
+// the same bytes with three workers.
 #include "fuzzinput.h"
 
 #include "blocklevel/mapstream.h"
@@ -12,6 +13,9 @@
 #include "core/exception/base.h"
 
 #include <QtEndian>
+
+#include <memory>
+#include <utility>
 
 using namespace ZRV::Fuzz;
 using namespace ZRV::Stream::BlockLevel;
@@ -29,11 +33,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QByteArray data1 = rest.mid(mapBytes.size() + data0.size());
 
     const bool authenticated = mapBytes.size() > 10 && mapBytes[10] == 5;
-    auto map = QSharedPointer<MapStream>::create(inputDevice(mapBytes), authenticated ? 1 : 0, nullptr);
-    const QMap<unsigned int, QSharedPointer<QIODevice>> revisions{{0, inputDevice(data0)}, {1, inputDevice(data1)}};
-    RevisionStream stream(map, revisions, "fuzz password", nullptr);
-    if (authenticated)
-        stream.setRepositoryKeys(repositoryKeys());
+    // A restore over devices of its own.
+    const auto restore = [&](int workers) {
+        auto map = QSharedPointer<MapStream>::create(inputDevice(mapBytes), authenticated ? 1 : 0, nullptr);
+        const QMap<unsigned int, QSharedPointer<QIODevice>> revisions{{0, inputDevice(data0)}, {1, inputDevice(data1)}};
+        auto stream = std::make_unique<RevisionStream>(map, revisions, "fuzz password", nullptr);
+        if (authenticated)
+            stream->setRepositoryKeys(repositoryKeys());
+        stream->setWorkerCount(workers);
+        return std::make_pair(std::move(stream), map);
+    };
+    auto [restored, map] = restore(1);
+    RevisionStream& stream = *restored;
     try {
         if (!stream.open(openMode(pattern)))
             return 0;
@@ -44,6 +55,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             return 0;
         require(stream.reset(), "a restore that ended does not reset");
         require(drain(stream, LargeReads).digest == drained.digest, "a reset restore gives other bytes");
+        auto parallel = restore(3);
+        require(parallel.first->open(openMode(pattern)), "a restore that ended does not open with workers");
+        require(drain(*parallel.first, pattern).digest == drained.digest, "a restore with workers gives other bytes");
     } catch (const ZRV::Exception::Base&) {
     }
     return 0;

@@ -1,6 +1,7 @@
 #include "blocklevel/datastream.h"
 
 #include "blocklevel/blockcodec.h"
+#include "blocklevel/blockwork.h"
 #include "blocklevel/pendingoutput.h"
 #include "core/zrvdebug.h"
 #include "stream/exception/erroroperation.h"
@@ -8,19 +9,41 @@
 
 #include <QDataStream>
 
+#include <cstring>
+
 namespace ZRV::Stream::BlockLevel {
 
 namespace Compression = ZRV::Core::Compression;
 namespace Encryption = ZRV::Core::Encryption;
 using ZRV::Stream::Exception::ErrorOperation;
 
+// One block's work, handed back in block order.
+struct DataStream::EncodedBlock
+{
+    MapStream::Data record;
+    qint64 length = 0;
+    // Empty unless the block is stored.
+    QByteArray stored;
+    bool isStored = false;
+};
+
+namespace {
+
+bool isAllZero(const QByteArray& block)
+{
+    return !block.isEmpty() && block.at(0) == '\0'
+        && std::memcmp(block.constData(), block.constData() + 1, size_t(block.size() - 1)) == 0;
+}
+
+} // namespace
+
 DataStream::DataStream(QSharedPointer<QIODevice> source, QSharedPointer<MapStream> outMap,
                        QSharedPointer<MapStream> inMap, Compression::Algorithm compression,
                        Encryption::Algorithm encryption, const QByteArray& password, QObject* parent)
     : IStreamRead(std::move(source), parent)
     , outMap_(std::move(outMap))
-    , pendingOutput_(std::make_unique<PendingOutput>())
     , inMap_(std::move(inMap))
+    , pendingOutput_(std::make_unique<PendingOutput>())
     , encryption_(encryption)
     , compression_(compression)
     , password_(password)
@@ -47,7 +70,7 @@ bool DataStream::atEnd() const
     // A source short of its announced size is not at the end of the run: the next read throws.
     const bool shortOfAnnounced = announcedSize_ >= 0 && sourceBytes_ < announcedSize_;
     return sourceFailure_.isNull() && !shortOfAnnounced && IStream::atEnd() && pendingOutput_->isEmpty()
-        && QIODevice::bytesAvailable() == 0;
+        && work_->isEmpty() && QIODevice::bytesAvailable() == 0;
 }
 
 bool DataStream::isFull() const
@@ -101,6 +124,11 @@ void DataStream::setRepositoryKeys(const RepositoryKeys& keys)
     keys_ = keys;
 }
 
+void DataStream::setWorkerCount(int workers)
+{
+    workers_ = std::max(workers, 1);
+}
+
 bool DataStream::prepareRun()
 {
     if (outMap_)
@@ -144,12 +172,14 @@ bool DataStream::prepareRun()
     out->setCompressionAlgorithm(compression_);
     out->setEncryptionAlgorithm(encryption_);
     *codec_ = BlockCodec(*out);
-    if (!outMap_->useEncryption())
-        return true;
-    if (!initModificationStream())
-        return false;
-    if (codec_->isAuthenticated())
-        outMap_->setMapKey(codec_->mapKey());
+    if (outMap_->useEncryption()) {
+        if (!initModificationStream())
+            return false;
+        if (codec_->isAuthenticated())
+            outMap_->setMapKey(codec_->mapKey());
+    }
+    zeroBlockHash_ = codec_->blockHash(QByteArray(int(blockSize()), '\0'));
+    work_ = makeBlockWork<EncodedBlock>(workers_, blockSize());
     return true;
 }
 
@@ -192,7 +222,7 @@ bool DataStream::initModificationStream()
     return true;
 }
 
-QByteArray DataStream::blockModification(const QByteArray& block, unsigned long long)
+QByteArray DataStream::blockModification(const QByteArray& block, unsigned long long) const
 {
     return codec_->encode(block);
 }
@@ -231,7 +261,7 @@ void DataStream::setSourceSize(qint64 bytes)
 
 void DataStream::throwIfSourceFailed()
 {
-    if (sourceFailure_.isNull() || !pendingOutput_->isEmpty())
+    if (sourceFailure_.isNull() || !pendingOutput_->isEmpty() || !work_->isEmpty())
         return;
     setErrorString(tr("Error on read source data: %1").arg(sourceFailure_));
     throw ErrorOperation(errorString());
@@ -239,7 +269,7 @@ void DataStream::throwIfSourceFailed()
 
 bool DataStream::readPreviousRecord(MapStream::Data& record)
 {
-    if (!inMap_ || inMap_->blockCount() <= blockIndex_)
+    if (!inMap_ || inMap_->blockCount() <= submitted_)
         return false;
     QDataStream map(inMap_.data());
     map >> record;
@@ -247,30 +277,98 @@ bool DataStream::readPreviousRecord(MapStream::Data& record)
     return map.status() == QDataStream::Ok;
 }
 
-void DataStream::processBlock(const QByteArray& block, bool used)
+qint64 DataStream::readData(char* data, qint64 maxSize)
+{
+    if (failure_)
+        std::rethrow_exception(failure_);
+    while (wantsBlocks(maxSize)) {
+        submitBlocks();
+        if (work_->isEmpty())
+            break;
+        try {
+            takeBlock();
+        } catch (...) {
+            // The run cannot go on without this block's record: every later read fails alike.
+            failure_ = std::current_exception();
+            throw;
+        }
+    }
+    throwIfSourceFailed();
+    return pendingOutput_->take(data, maxSize);
+}
+
+bool DataStream::blockIsUsed() const
+{
+    return true;
+}
+
+qint64 DataStream::pendingSize() const
+{
+    return pendingOutput_->size();
+}
+
+qint64 DataStream::blockSize() const
+{
+    return outMap_->header()->blockSize();
+}
+
+void DataStream::submitBlocks()
+{
+    while (!work_->isFull() && sourceHasMore()) {
+        // A block of its own: the workers may still read it while the next one is read.
+        QByteArray block(int(blockSize()), Qt::Uninitialized);
+        const qint64 count = readSource(block.data(), block.size());
+        if (count < 1) {
+            ZrvDebug("TXK").error() << "Abnormal ending while read data stream. Result (" << count << ")";
+            break;
+        }
+        block.resize(int(count));
+        std::optional<MapStream::Data> previous;
+        if (MapStream::Data record; readPreviousRecord(record))
+            previous = record;
+        const bool used = blockIsUsed();
+        const unsigned int revision = outMap_->header()->revision();
+        const unsigned long long index = submitted_++;
+        work_->submit([this, block = std::move(block), used, previous = std::move(previous), revision, index] {
+            return encodeBlock(block, used, previous, revision, index);
+        });
+    }
+}
+
+DataStream::EncodedBlock DataStream::encodeBlock(const QByteArray& block, bool used,
+                                                 const std::optional<MapStream::Data>& previous, unsigned int revision,
+                                                 unsigned long long index) const
 {
     static const QByteArray unusedHash(MapStream::Data::HashSize, '\0');
-    MapStream::Header* out = outMap_->header();
-    out->addLengthByte(block.size());
-
-    MapStream::Data record;
-    record.setRevision(out->revision());
-    record.setUsed(used);
-    record.setHash(used ? codec_->blockHash(block) : unusedHash);
-    MapStream::Data previous;
-    const bool unchanged =
-        readPreviousRecord(previous) && previous.isUsed() == used && previous.hash() == record.hash();
-    if (unchanged) {
-        record = previous;
+    EncodedBlock result;
+    result.length = block.size();
+    result.record.setRevision(revision);
+    result.record.setUsed(used);
+    // A whole block of zeros, frequent in images, has a hash known in advance.
+    const bool zeros = block.size() == blockSize() && isAllZero(block);
+    result.record.setHash(!used ? unusedHash : zeros ? zeroBlockHash_ : codec_->blockHash(block));
+    if (previous && previous->isUsed() == used && previous->hash() == result.record.hash()) {
+        result.record = *previous;
     } else if (used) {
-        const QByteArray stored = blockModification(block, blockIndex_);
-        record.setOffset(outputOffset_);
-        record.setLength(stored.size());
-        pendingOutput_->append(stored);
-        outputOffset_ += stored.size();
+        result.stored = blockModification(block, index);
+        result.isStored = true;
+    }
+    return result;
+}
+
+void DataStream::takeBlock()
+{
+    EncodedBlock block = work_->take();
+    MapStream::Header* out = outMap_->header();
+    out->addLengthByte(block.length);
+    if (block.isStored) {
+        block.record.setOffset(outputOffset_);
+        block.record.setLength(block.stored.size());
+        pendingOutput_->append(block.stored);
+        outputOffset_ += block.stored.size();
     }
     QDataStream map(outMap_.data());
-    map << record;
+    map << block.record;
     if (map.status() != QDataStream::Ok)
         throw ErrorOperation(tr("Error on write map record %1").arg(blockIndex_));
     out->incrementBlock();

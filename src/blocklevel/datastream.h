@@ -5,7 +5,14 @@
 #include "stream/istreamread.h"
 #include "zrvstreams_export.h"
 
+#include <exception>
 #include <memory>
+#include <optional>
+
+namespace ZRV::Stream {
+template <typename Result>
+class OrderedWork;
+}
 
 namespace ZRV::Stream::BlockLevel {
 
@@ -21,6 +28,10 @@ class PendingOutput;
 // failure is due to be thrown.
 // The OUT map receives its final length and block count when it is closed, after this stream
 // has been read to the end.
+// With workers (setWorkerCount), the source is read on the caller's thread ahead of what was
+// asked for, and the blocks are hashed, compressed and sealed on the workers; the map records
+// and the stored bytes are taken in block order, so what is delivered, and on which call, do
+// not depend on the number of workers.
 class ZRVSTREAMS_EXPORT DataStream : public IStreamRead
 {
     Q_OBJECT
@@ -52,13 +63,34 @@ public:
     // the keys; the IN map is checked whole when it opens and throws InvalidData if refused).
     // The password is not used then; the run must be encrypted.
     void setRepositoryKeys(const RepositoryKeys& keys);
+    // Before open: encode up to `workers` blocks side by side. 1, the default, starts no thread.
+    void setWorkerCount(int workers);
 
     bool isFull() const;
     bool checkModificationChanged();
     // The stored form of one block. Throws ErrorOperation when a stage fails.
-    virtual QByteArray blockModification(const QByteArray& block, unsigned long long blockIndex);
+    QByteArray blockModification(const QByteArray& block, unsigned long long blockIndex) const;
 
 protected:
+    // Takes blocks of the source while wantsBlocks(maxSize) holds; each becomes a map record and,
+    // when it changed, stored bytes to deliver.
+    qint64 readData(char* data, qint64 maxSize) override;
+    // Whether this call is to take one more block, beside the pending bytes.
+    virtual bool wantsBlocks(qint64 maxSize) const = 0;
+    // Whether the block just read from the source is used.
+    virtual bool blockIsUsed() const;
+
+    // The bytes produced but not yet delivered.
+    qint64 pendingSize() const;
+    // The OUT map's block size, in force once open succeeded.
+    qint64 blockSize() const;
+
+    const QSharedPointer<MapStream> outMap_;
+
+private:
+    struct EncodedBlock;
+    using Work = OrderedWork<EncodedBlock>;
+
     // Reads until size bytes came, the source is at its end or a read fails; returns the count,
     // or -1 when a read failed before anything came. A read of 0 while the source is not at its
     // end waits for it (waitForReadyRead) and reads again, so block boundaries never depend on
@@ -70,15 +102,15 @@ protected:
     bool sourceHasMore();
     // Throws ErrorOperation once a failed source read is due to be reported.
     void throwIfSourceFailed();
-    // Records one block of the source in the OUT map; a block that is not the same (used flag
-    // and block hash) as the IN map's record at this index has its stored form appended to the
-    // pending output.
-    void processBlock(const QByteArray& block, bool used);
+    // Reads blocks of the source while the work has room and submits them.
+    void submitBlocks();
+    // Hashes a block and, when it is used and not the same (used flag and block hash) as the IN
+    // map's record at its index, encodes it; runs on a worker.
+    EncodedBlock encodeBlock(const QByteArray& block, bool used, const std::optional<MapStream::Data>& previous,
+                             unsigned int revision, unsigned long long index) const;
+    // Records the next block in the OUT map and makes its stored form pending.
+    void takeBlock();
 
-    const QSharedPointer<MapStream> outMap_;
-    const std::unique_ptr<PendingOutput> pendingOutput_;
-
-private:
     // Why the requested run cannot be taken; empty when it can.
     QString refusal() const;
     bool prepareRun();
@@ -89,6 +121,9 @@ private:
     QSharedPointer<MapStream> inMap_;
     unsigned long long outputOffset_ = 0;
     unsigned long long blockIndex_ = 0;
+    unsigned long long submitted_ = 0;
+    int workers_ = 1;
+    const std::unique_ptr<PendingOutput> pendingOutput_;
     const ZRV::Core::Encryption::Algorithm encryption_;
     const ZRV::Core::Compression::Algorithm compression_;
     QByteArray password_;
@@ -97,6 +132,11 @@ private:
     QString sourceFailure_;
     qint64 sourceBytes_ = 0;
     qint64 announcedSize_ = -1;
+    QByteArray zeroBlockHash_;
+    // The failure of a block's work or record, thrown again by every later read.
+    std::exception_ptr failure_;
+    // Last: destroyed first, it waits for the jobs in flight, which use the codec.
+    std::unique_ptr<Work> work_;
 };
 
 } // namespace ZRV::Stream::BlockLevel

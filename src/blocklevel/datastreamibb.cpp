@@ -1,9 +1,5 @@
 #include "blocklevel/datastreamibb.h"
 
-#include "blocklevel/pendingoutput.h"
-
-#include "core/zrvdebug.h"
-
 #include <QVariant>
 
 namespace ZRV::Stream::BlockLevel {
@@ -17,33 +13,15 @@ DataStreamIbb::DataStreamIbb(QSharedPointer<QIODevice> source, QSharedPointer<Ma
 
 DataStreamIbb::~DataStreamIbb() = default;
 
-bool DataStreamIbb::open(OpenMode mode)
+bool DataStreamIbb::wantsBlocks(qint64 maxSize) const
 {
-    if (!DataStream::open(mode))
-        return false;
-    blockSize_ = outMap_->header()->blockSize();
-    blockBuffer_.resize(int(blockSize_));
-    return true;
+    return blockSize() + pendingSize() <= maxSize;
 }
 
-bool DataStreamIbb::isUsed() const
+bool DataStreamIbb::blockIsUsed() const
 {
     const QVariant mark = source_->property("IS_USED");
     return !(mark.isValid() && mark.toInt() == 0);
-}
-
-qint64 DataStreamIbb::readData(char* data, qint64 maxSize)
-{
-    while (qint64(blockSize_) + pendingOutput_->size() <= maxSize && sourceHasMore()) {
-        const qint64 count = readSource(blockBuffer_.data(), qint64(blockSize_));
-        if (count < 1) {
-            ZrvDebug("TXK").error() << "Abnormal ending while read data stream. Result (" << count << ")";
-            break;
-        }
-        processBlock(QByteArray::fromRawData(blockBuffer_.constData(), int(count)), isUsed());
-    }
-    throwIfSourceFailed();
-    return pendingOutput_->take(data, maxSize);
 }
 
 } // namespace ZRV::Stream::BlockLevel

@@ -21,16 +21,9 @@ public:
                   const QByteArray& password, QObject* parent = nullptr);
     ~DataStreamIbb() override;
 
-    bool open(OpenMode mode) override;
-
 protected:
-    qint64 readData(char* data, qint64 maxSize) override;
-
-private:
-    bool isUsed() const;
-
-    unsigned long long blockSize_ = 0;
-    QByteArray blockBuffer_;
+    bool wantsBlocks(qint64 maxSize) const override;
+    bool blockIsUsed() const override;
 };
 
 } // namespace ZRV::Stream::BlockLevel

@@ -5,8 +5,8 @@
 
 namespace ZRV::Stream::BlockLevel {
 
-// Takes a revision of a plain file: each call that needs bytes reads one chunk of whole blocks
-// covering maxSize and processes all of it; every block counts as used. Any maxSize works.
+// Takes a revision of a plain file: a call takes blocks until maxSize bytes are pending or the
+// source ends; every block counts as used. Any maxSize works.
 class ZRVSTREAMS_EXPORT DifferentialFileDataStream : public DataStream
 {
     Q_OBJECT
@@ -19,10 +19,7 @@ public:
     ~DifferentialFileDataStream() override;
 
 protected:
-    qint64 readData(char* data, qint64 maxSize) override;
-
-private:
-    QByteArray chunk_;
+    bool wantsBlocks(qint64 maxSize) const override;
 };
 
 } // namespace ZRV::Stream::BlockLevel

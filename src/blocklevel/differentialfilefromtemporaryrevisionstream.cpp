@@ -1,7 +1,5 @@
 #include "blocklevel/differentialfilefromtemporaryrevisionstream.h"
 
-#include <QDataStream>
-
 namespace ZRV::Stream::BlockLevel {
 
 DifferentialFileFromTemporaryRevisionStream::DifferentialFileFromTemporaryRevisionStream(
@@ -11,20 +9,9 @@ DifferentialFileFromTemporaryRevisionStream::DifferentialFileFromTemporaryRevisi
 {
 }
 
-qint64 DifferentialFileFromTemporaryRevisionStream::readData(char* data, qint64 maxSize)
+bool DifferentialFileFromTemporaryRevisionStream::readsInSequence() const
 {
-    return guardedRead([&] {
-        const unsigned long long target = targetBlockCount(maxSize);
-        QDataStream map(source_.data());
-        while (hasMoreBlocks(target)) {
-            const MapStream::Data record = nextRecord(map);
-            if (record.isUsed())
-                appendDecoded(readStored(revisionDevice(record.revision()), record), record);
-            else
-                appendUnused(record.length());
-        }
-        return deliver(data, maxSize);
-    });
+    return true;
 }
 
 } // namespace ZRV::Stream::BlockLevel

@@ -18,7 +18,7 @@ public:
                                                 const QByteArray& password, QObject* parent = nullptr);
 
 protected:
-    qint64 readData(char* data, qint64 maxSize) override;
+    bool readsInSequence() const override;
 };
 
 } // namespace ZRV::Stream::BlockLevel

@@ -20,7 +20,8 @@ class OrderedWork
 {
 public:
     // At most `depth` jobs in flight; threads+1 keeps every worker busy while the caller
-    // consumes a result, a few more absorb uneven job times.
+    // consumes a result, a few more absorb uneven job times. With no threads, submit() runs the
+    // job at once on the caller's thread and take() hands its result out all the same.
     OrderedWork(int threads, int depth)
         : pool_(threads)
         , depth_(depth)

@@ -27,6 +27,10 @@ int WorkerPool::threadCount() const
 
 void WorkerPool::run(std::function<void()> job)
 {
+    if (threads_.empty()) {
+        job();
+        return;
+    }
     {
         std::lock_guard<std::mutex> lock(mutex_);
         jobs_.push_back(std::move(job));

@@ -11,7 +11,8 @@ namespace ZRV::Stream {
 
 // A fixed set of threads that run jobs in the order they were given. The destructor lets the
 // jobs already given finish, then joins the threads; a job must not throw (OrderedWork wraps
-// jobs so that their exceptions travel to the caller).
+// jobs so that their exceptions travel to the caller). A pool of no threads starts none: run()
+// then runs each job at once on the caller's thread.
 class WorkerPool
 {
 public:

@@ -24,6 +24,7 @@ struct Settings
     ZRV::Core::Encryption::Algorithm encryption = ZRV::Core::Encryption::NoEncryption;
     QByteArray password = "secret";
     unsigned int blockSize = 64;
+    int workers = 1;
 };
 
 struct Revision
@@ -111,6 +112,7 @@ inline BackupRun backupRun(const Settings& settings, QSharedPointer<QIODevice> s
     else
         run.stream.reset(new DifferentialFileDataStream(source, run.outMap, inMap, settings.compression,
                                                         settings.encryption, settings.password, nullptr));
+    run.stream->setWorkerCount(settings.workers);
     return run;
 }
 
@@ -135,7 +137,7 @@ inline Revision backup(const Settings& settings, const QByteArray& source, const
 // sequential one is given per revision only the stored blocks that the map names, in block
 // order. A failure comes back as the exception's message or open's error string.
 inline QByteArray restore(const QList<Revision>& chain, const Revision& revision, const QByteArray& password,
-                          bool sequential = false, QString* failure = nullptr, qint64 readSize = 4096)
+                          bool sequential = false, QString* failure = nullptr, qint64 readSize = 4096, int workers = 1)
 {
     QMap<unsigned int, QSharedPointer<QIODevice>> devices;
     for (const Revision& stored : chain) {
@@ -150,6 +152,7 @@ inline QByteArray restore(const QList<Revision>& chain, const Revision& revision
     QSharedPointer<RevisionStream> stream(
         sequential ? new DifferentialFileFromTemporaryRevisionStream(map, devices, password, nullptr)
                    : new RevisionStream(map, devices, password, nullptr));
+    stream->setWorkerCount(workers);
     QByteArray result;
     try {
         if (!stream->open(QIODevice::ReadOnly) && failure)

@@ -72,3 +72,18 @@ TEST(OrderedWork, destructionWaitsForJobsInFlight)
     }
     EXPECT_EQ(finished.load(), 8);
 }
+
+TEST(OrderedWork, withoutThreadsEachJobRunsOnTheCallersThreadAtSubmit)
+{
+    OrderedWork<std::thread::id> work(0, 2);
+    int ran = 0;
+    work.submit([&ran] {
+        ++ran;
+        return std::this_thread::get_id();
+    });
+    EXPECT_EQ(ran, 1);
+    work.submit([]() -> std::thread::id { throw std::runtime_error("second failed"); });
+    EXPECT_EQ(work.take(), std::this_thread::get_id());
+    EXPECT_THROW(work.take(), std::runtime_error);
+    EXPECT_TRUE(work.isEmpty());
+}

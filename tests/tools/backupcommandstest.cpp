@@ -118,3 +118,32 @@ TEST_F(BackupCommands, unchangedIncrementalOfALargeFileStoresNothing)
     const Run list = runZrv({"revisions", "--json", path("repo")});
     EXPECT_EQ(QJsonDocument::fromJson(list.out).array()[1].toObject()["storedBytes"].toInt(), 0);
 }
+
+// The number of jobs changes how fast, never what: the same stored bytes and maps, the same restore.
+TEST_F(BackupCommands, jobsChangeNothingButTheSpeed)
+{
+    writeImage(0, 30 * BlockSize, 'a');
+    writeImage(50 * BlockSize, 20 * BlockSize, 'b');
+    const QByteArray image = read("image");
+    QList<QByteArray> stored;
+    for (const char* jobs : {"1", "3"}) {
+        const QString repo = QStringLiteral("repo-%1").arg(jobs);
+        ASSERT_EQ(init(repo, {"--compress", "lz4", "--cipher", "none"}).exitCode, 0);
+        const Run backup = runZrv({"backup", "-q", "--jobs", jobs, path("image"), path(repo)});
+        ASSERT_EQ(backup.exitCode, 0) << backup.err.constData();
+        stored << read(repo + "/00000001.data") + read(repo + "/00000001.map");
+        const Run restore = runZrv({"restore", "-q", "--jobs", jobs, path(repo), path("out")});
+        ASSERT_EQ(restore.exitCode, 0) << restore.err.constData();
+        EXPECT_EQ(read("out"), image);
+        EXPECT_EQ(runZrv({"check", "-q", "--jobs", jobs, path(repo)}).exitCode, 0);
+    }
+    EXPECT_FALSE(stored[0].isEmpty());
+    EXPECT_EQ(stored[0], stored[1]);
+    for (const QStringList& arguments :
+         {QStringList{"backup", path("image"), path("repo-1")}, QStringList{"restore", path("repo-1"), path("out")},
+          QStringList{"check", path("repo-1")}}) {
+        const Run refused = runZrv(arguments + QStringList{"--jobs", "0"});
+        EXPECT_EQ(refused.exitCode, 2);
+        EXPECT_EQ(refused.err, "zrv: --jobs takes a whole number of at least 1\n");
+    }
+}

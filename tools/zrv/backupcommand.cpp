@@ -58,6 +58,7 @@ void BackupCommand::addOptions(QCommandLineParser& parser) const
                       QStringLiteral("file|image"), QStringLiteral("file")});
     addSettingOptions(parser, false);
     parser.addOption(passwordFileOption());
+    parser.addOption(jobsOption());
     parser.addOption({QStringLiteral("lock-wait"),
                       QStringLiteral("Wait up to SECONDS for another backup into REPO to end (default: fail at once)."),
                       QStringLiteral("SECONDS"), QStringLiteral("0")});
@@ -67,6 +68,7 @@ int BackupCommand::run(const QCommandLineParser& parser) const
 {
     const bool image = choiceOption<bool>(parser, QStringLiteral("variant"), {{"file", false}, {"image", true}});
     const int lockWait = int(qMin<qint64>(numberOption(parser, QStringLiteral("lock-wait"), 0), 1 << 20));
+    const int workers = jobs(parser);
     const QString sourcePath = parser.positionalArguments().at(0);
     const BackupRepository repository(parser.positionalArguments().at(1), PasswordSource(passwordFile(parser)));
     const RepositorySettings settings = repository.settings();
@@ -128,6 +130,7 @@ int BackupCommand::run(const QCommandLineParser& parser) const
                                                                   settings.cipher(), password, nullptr);
     if (keys.isValid())
         data->setRepositoryKeys(keys);
+    data->setWorkerCount(workers);
     // A sequential source of known size (a block device, a pipe from a known file) is held to it.
     if (source->isSequential() && source->size() > 0)
         data->setSourceSize(source->size());

@@ -44,7 +44,7 @@ QString fileOfBlock(const BackupRepository& repository, unsigned int revision, q
 
 // Reads the revision end to end as a restore would, writing nothing.
 QList<Problem> checkRevision(const BackupRepository& repository, unsigned int revision,
-                             const std::function<QByteArray(const MapStream&)>& password)
+                             const std::function<QByteArray(const MapStream&)>& password, int workers)
 {
     QList<Problem> problems;
     QSharedPointer<MapStream> map;
@@ -64,6 +64,7 @@ QList<Problem> checkRevision(const BackupRepository& repository, unsigned int re
     const RepositoryKeys keys = repository.keys();
     if (keys.isValid())
         restored.setRepositoryKeys(keys);
+    restored.setWorkerCount(workers);
     try {
         if (!restored.open(QIODevice::ReadOnly))
             return problems << Problem{-1, repository.mapPath(revision), restored.errorString()};
@@ -97,12 +98,14 @@ void CheckCommand::addOptions(QCommandLineParser& parser) const
     parser.addOption(revisionOption(QStringLiteral("Check only revision N.")));
     parser.addOption(jsonOption());
     parser.addOption(passwordFileOption());
+    parser.addOption(jobsOption());
 }
 
 int CheckCommand::run(const QCommandLineParser& parser) const
 {
     const BackupRepository repository(parser.positionalArguments().at(0), PasswordSource(passwordFile(parser)));
     const bool json = parser.isSet(QStringLiteral("json"));
+    const int workers = jobs(parser);
     QList<unsigned int> revisions = repository.revisions();
     if (const unsigned int only = revision(parser)) {
         if (!revisions.contains(only))
@@ -126,7 +129,7 @@ int CheckCommand::run(const QCommandLineParser& parser) const
     bool sound = true;
     QJsonArray report;
     for (unsigned int revision : revisions) {
-        const QList<Problem> problems = checkRevision(repository, revision, password);
+        const QList<Problem> problems = checkRevision(repository, revision, password, workers);
         sound = sound && problems.isEmpty();
         QJsonArray list;
         for (const Problem& problem : problems) {

@@ -3,6 +3,8 @@
 #include "cipherchoice.h"
 #include "repositorysettings.h"
 
+#include <QThread>
+
 void Command::addOptions(QCommandLineParser&) const
 {
 }
@@ -107,6 +109,22 @@ unsigned int Command::revision(const QCommandLineParser& parser)
     return parser.isSet(QStringLiteral("revision"))
         ? unsigned(qMin<qint64>(numberOption(parser, QStringLiteral("revision"), 1), 99999999))
         : 0;
+}
+
+QCommandLineOption Command::jobsOption()
+{
+    return {QStringLiteral("jobs"),
+            QStringLiteral("Work on N blocks side by side (default: one per core, %1 here).")
+                .arg(QThread::idealThreadCount()),
+            QStringLiteral("N")};
+}
+
+int Command::jobs(const QCommandLineParser& parser)
+{
+    // More workers than this only hold more blocks in memory.
+    constexpr qint64 MostJobs = 256;
+    return parser.isSet(QStringLiteral("jobs")) ? int(qMin(numberOption(parser, QStringLiteral("jobs"), 1), MostJobs))
+                                                : qMax(QThread::idealThreadCount(), 1);
 }
 
 QCommandLineOption Command::jsonOption()

@@ -29,6 +29,10 @@ protected:
     static QCommandLineOption allowUnencryptedOption();
     static QCommandLineOption jsonOption();
     static QCommandLineOption revisionOption(const QString& description);
+    // --jobs N: how many blocks a command works on side by side.
+    static QCommandLineOption jobsOption();
+    // The --jobs given, else every core of the machine.
+    static int jobs(const QCommandLineParser& parser);
     // The --revision given, 0 when none was.
     static unsigned int revision(const QCommandLineParser& parser);
     // --cipher, --compress and --block-size: what `zrv init` fixes, and what a backup may only repeat.

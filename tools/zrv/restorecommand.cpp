@@ -21,11 +21,13 @@ void RestoreCommand::addOptions(QCommandLineParser& parser) const
 {
     parser.addOption(revisionOption(QStringLiteral("The revision to restore (default: the newest).")));
     parser.addOption(passwordFileOption());
+    parser.addOption(jobsOption());
 }
 
 int RestoreCommand::run(const QCommandLineParser& parser) const
 {
     const BackupRepository repository(parser.positionalArguments().at(0), PasswordSource(passwordFile(parser)));
+    const int workers = jobs(parser);
     const unsigned int revision = Command::revision(parser) ? Command::revision(parser) : repository.newestRevision();
     if (!repository.revisions().contains(revision))
         throw ToolError(ToolError::Failure,
@@ -41,6 +43,7 @@ int RestoreCommand::run(const QCommandLineParser& parser) const
     const RepositoryKeys keys = repository.keys();
     if (keys.isValid())
         restored.setRepositoryKeys(keys);
+    restored.setWorkerCount(workers);
     if (!restored.open(QIODevice::ReadOnly))
         throw ToolError(ToolError::Failure,
                         QStringLiteral("cannot restore revision %1: %2").arg(revision).arg(restored.errorString()));
