@@ -129,7 +129,7 @@ bool ParallelCompressor::nextOutput()
     return outputEnd_ > 0;
 }
 
-bool ParallelCompressor::submitNextPiece()
+void ParallelCompressor::submitNextPiece()
 {
     QByteArray piece(pieceSize_, Qt::Uninitialized);
     qint64 filled = 0;
@@ -151,7 +151,7 @@ bool ParallelCompressor::submitNextPiece()
     if (!failure.isEmpty()) {
         // Handed out in turn, after the pieces read before the failure.
         work_->submit([failure]() -> Piece { throw Exception::Compressor(failure); });
-        return false;
+        return;
     }
     if (gzip_) {
         const QByteArray previous = previous_;
@@ -163,7 +163,7 @@ bool ParallelCompressor::submitNextPiece()
             return Piece{std::move(bytes), crc, piece.size(), 0, length};
         });
         previous_ = piece;
-        return !sourceEnded_;
+        return;
     }
     // An LZ4 stream ends between blocks: an empty last piece makes no block.
     if (filled > 0) {
@@ -175,7 +175,6 @@ bool ParallelCompressor::submitNextPiece()
             return Piece{room, 0, piece.size(), int(begin - room.constData()), int(size)};
         });
     }
-    return !sourceEnded_;
 }
 
 } // namespace ZRV::Stream::Compression

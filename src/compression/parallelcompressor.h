@@ -58,8 +58,8 @@ private:
         int length = 0;
     };
 
-    // Reads the next piece and gives it to a worker; false once the source has ended.
-    bool submitNextPiece();
+    // Reads the next piece and gives it to a worker; a short piece ends the source.
+    void submitNextPiece();
     // The next bytes to hand out; false when nothing more comes.
     bool nextOutput();
 

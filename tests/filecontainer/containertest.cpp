@@ -422,8 +422,10 @@ TEST(OpenUnpackage, readsFromAProcess)
                         "i=$((i+1)); done",
                         file.fileName()});
         ASSERT_TRUE(process->waitForStarted(10000));
-        const auto unpackage = openUnpackage(process, "secret");
+        // With a MAC thread, which takes copies of what the pipe-like source delivered.
+        const auto unpackage = openUnpackage(process, "secret", 2);
         ASSERT_TRUE(unpackage->isOpen()) << unpackage->errorString().toStdString();
+        EXPECT_EQ(unpackage->workerCount(), 2);
         EXPECT_EQ(readInSteps(*unpackage, 65536), data) << version;
         EXPECT_TRUE(unpackage->validate());
         process->waitForFinished(10000);
