@@ -12,8 +12,6 @@ CompressionStream::CompressionStream(QSharedPointer<QIODevice> source, ZRV::Core
 {
 }
 
-CompressionStream::~CompressionStream() = default;
-
 void CompressionStream::setWorkerCount(int count)
 {
     if (isOpen()) {

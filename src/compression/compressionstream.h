@@ -15,7 +15,6 @@ class ZRVSTREAMS_EXPORT CompressionStream : public Compression::EngineStream
 public:
     CompressionStream(QSharedPointer<QIODevice> source, ZRV::Core::Compression::Algorithm algorithm,
                       QObject* parent = nullptr);
-    ~CompressionStream() override;
 
     // Before open: with more than one worker, the source is compressed in pieces side by side
     // on that many threads (see ParallelCompressor), and the output no longer depends on how
