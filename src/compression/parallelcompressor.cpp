@@ -7,7 +7,6 @@
 #include "stream/readfully.h"
 
 #include <QObject>
-#include <climits>
 #include <cstring>
 #include <zlib.h>
 
@@ -26,40 +25,51 @@ const int DictionarySize = 32768;
     throw Exception::Compressor(QObject::tr("Cannot compress the data: zlib failed"));
 }
 
-// Raw deflate of one piece, primed with the tail of the previous one; a whole piece ends with a
-// sync flush so that the next one can follow it, the last one ends the deflate stream.
-QByteArray deflatePiece(const QByteArray& piece, const QByteArray& previous, bool last)
+// A worker thread's deflate state, made at its first piece and reset for each further one, so
+// that pieces do not allocate and free zlib's quarter MiB of tables each time.
+class PieceDeflater
 {
-    z_stream stream{};
-    if (deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
-        failPiece();
-    const int dictionary = qMin(previous.size(), DictionarySize);
-    if (dictionary > 0
-        && deflateSetDictionary(&stream, reinterpret_cast<const Bytef*>(previous.constData() + previous.size() - dictionary),
-                                uInt(dictionary))
-            != Z_OK) {
-        deflateEnd(&stream);
-        failPiece();
+public:
+    PieceDeflater() { ready_ = deflateInit2(&stream_, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) == Z_OK; }
+    ~PieceDeflater()
+    {
+        if (ready_)
+            deflateEnd(&stream_);
     }
-    // The bound covers the blocks; a sync flush adds at most an empty stored block and a few bits.
-    QByteArray out(int(deflateBound(&stream, uLong(piece.size())) + 16), Qt::Uninitialized);
-    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(piece.constData()));
-    stream.avail_in = uInt(piece.size());
-    stream.next_out = reinterpret_cast<Bytef*>(out.data());
-    stream.avail_out = uInt(out.size());
-    const int result = deflate(&stream, last ? Z_FINISH : Z_SYNC_FLUSH);
-    const bool done = last ? result == Z_STREAM_END : result == Z_OK && stream.avail_in == 0 && stream.avail_out > 0;
-    out.resize(int(stream.total_out));
-    deflateEnd(&stream);
-    if (!done)
-        failPiece();
-    return out;
-}
+    PieceDeflater(const PieceDeflater&) = delete;
+    PieceDeflater& operator=(const PieceDeflater&) = delete;
 
-void appendLittleEndian(QByteArray& bytes, quint32 value)
+    // Raw deflate of one piece into out (room bytes), primed with the dictionary; a whole piece
+    // ends with a sync flush so that the next one can follow it, the last one ends the stream.
+    // Returns the bytes written.
+    qint64 deflatePiece(const char* piece, qint64 size, const char* dictionary, int dictionarySize, bool last,
+                        char* out, qint64 room)
+    {
+        if (!ready_ || deflateReset(&stream_) != Z_OK
+            || (dictionarySize > 0
+                && deflateSetDictionary(&stream_, reinterpret_cast<const Bytef*>(dictionary), uInt(dictionarySize))
+                    != Z_OK))
+            failPiece();
+        stream_.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(piece));
+        stream_.avail_in = uInt(size);
+        stream_.next_out = reinterpret_cast<Bytef*>(out);
+        stream_.avail_out = uInt(room);
+        const int result = deflate(&stream_, last ? Z_FINISH : Z_SYNC_FLUSH);
+        const bool done = last ? result == Z_STREAM_END : result == Z_OK && stream_.avail_in == 0 && stream_.avail_out > 0;
+        if (!done)
+            failPiece();
+        return room - stream_.avail_out;
+    }
+
+private:
+    z_stream stream_{};
+    bool ready_ = false;
+};
+
+void putLittleEndian(char* out, quint32 value)
 {
     for (int i = 0; i < 4; ++i)
-        bytes.append(char((value >> (8 * i)) & 0xFF));
+        out[i] = char((value >> (8 * i)) & 0xFF);
 }
 
 } // namespace
@@ -69,14 +79,19 @@ ParallelCompressor::ParallelCompressor(QSharedPointer<QIODevice> source, Algorit
     , source_(std::move(source))
     , gzip_(algorithm == ZRV::Core::Compression::Gzip)
     , pieceSize_(gzip_ ? GzipPieceSize : CompressorLz4::BlockSize)
+    // Stored blocks bound deflate's growth; a sync flush adds an empty one and a few bits.
+    , codedRoom_(gzip_ ? qint64(compressBound(uLong(GzipPieceSize))) + 64 : CompressorLz4::encodedRoom(pieceSize_))
 {
     if (!gzip_ && algorithm != ZRV::Core::Compression::Lz4 && algorithm != ZRV::Core::Compression::Lz4Flagged)
         throw ZRV::Exception::InvalidData(QObject::tr("Unsupported compression algorithm"));
-    // Two pieces per worker keep every worker busy while the caller hands one out.
-    work_ = std::make_unique<OrderedWork<Piece>>(workers, 2 * workers);
+    // One piece per worker, one the caller hands out meanwhile, one that absorbs uneven pieces.
+    const int depth = workers + 2;
+    slots_.resize(size_t(depth + 1));
+    work_ = std::make_unique<OrderedWork<Piece>>(workers, depth);
     if (gzip_) {
-        output_ = QByteArray(GzipHeader, sizeof GzipHeader);
-        outputEnd_ = output_.size();
+        std::memcpy(frame_, GzipHeader, sizeof GzipHeader);
+        output_ = frame_;
+        outputSize_ = sizeof GzipHeader;
     }
 }
 
@@ -86,10 +101,10 @@ qint64 ParallelCompressor::readData(char* data, qint64 maxSize)
 {
     qint64 delivered = 0;
     while (delivered < maxSize) {
-        if (outputOffset_ == outputEnd_ && !nextOutput())
+        if (outputOffset_ == outputSize_ && !nextOutput())
             break;
-        const qint64 count = qMin(maxSize - delivered, outputEnd_ - outputOffset_);
-        std::memcpy(data + delivered, output_.constData() + outputOffset_, size_t(count));
+        const qint64 count = qMin(maxSize - delivered, outputSize_ - outputOffset_);
+        std::memcpy(data + delivered, output_ + outputOffset_, size_t(count));
         outputOffset_ += count;
         delivered += count;
     }
@@ -98,45 +113,51 @@ qint64 ParallelCompressor::readData(char* data, qint64 maxSize)
 
 bool ParallelCompressor::atEnd() const
 {
-    return finished_ && outputOffset_ == outputEnd_;
+    return finished_ && outputOffset_ == outputSize_;
 }
 
 bool ParallelCompressor::nextOutput()
 {
     if (finished_)
         return false;
+    // The output handed out so far is all taken: its slot may be filled again.
     while (!sourceEnded_ && !work_->isFull())
         submitNextPiece();
     outputOffset_ = 0;
     if (!work_->isEmpty()) {
-        Piece piece = work_->take();
+        const Piece piece = work_->take();
         if (gzip_) {
             crc_ = quint32(crc32_combine(crc_, piece.crc, z_off_t(piece.size)));
             length_ += quint32(piece.size);
         }
-        output_ = std::move(piece.bytes);
-        outputOffset_ = piece.begin;
-        outputEnd_ = piece.begin + piece.length;
+        output_ = piece.bytes;
+        outputSize_ = piece.length;
         return true;
     }
     finished_ = true;
-    output_.clear();
+    outputSize_ = 0;
     if (gzip_) {
-        appendLittleEndian(output_, crc_);
-        appendLittleEndian(output_, length_);
+        putLittleEndian(frame_, crc_);
+        putLittleEndian(frame_ + 4, length_);
+        output_ = frame_;
+        outputSize_ = 8;
     }
-    outputEnd_ = output_.size();
-    return outputEnd_ > 0;
+    return outputSize_ > 0;
 }
 
 void ParallelCompressor::submitNextPiece()
 {
-    QByteArray piece(pieceSize_, Qt::Uninitialized);
+    Slot& slot = slots_[size_t(nextSlot_)];
+    nextSlot_ = (nextSlot_ + 1) % int(slots_.size());
+    if (!slot.raw) {
+        slot.raw.reset(new char[size_t(pieceSize_)]);
+        slot.coded.reset(new char[size_t(codedRoom_)]);
+    }
     qint64 filled = 0;
     QString failure;
     // Reading on after a short read: a failure after some bytes came must not pass for the end.
     while (filled < pieceSize_) {
-        const qint64 count = readFully(*source_, piece.data() + filled, pieceSize_ - filled);
+        const qint64 count = readFully(*source_, slot.raw.get() + filled, pieceSize_ - filled);
         if (count > 0) {
             filled += count;
             continue;
@@ -146,33 +167,38 @@ void ParallelCompressor::submitNextPiece()
                             : QObject::tr("Error in compressed block data");
         break;
     }
-    piece.resize(int(filled));
+    slot.size = filled;
     sourceEnded_ = !failure.isEmpty() || filled < pieceSize_;
     if (!failure.isEmpty()) {
         // Handed out in turn, after the pieces read before the failure.
         work_->submit([failure]() -> Piece { throw Exception::Compressor(failure); });
         return;
     }
+    const Slot* current = &slot;
+    const qint64 room = codedRoom_;
     if (gzip_) {
-        const QByteArray previous = previous_;
+        const Slot* previous = previous_;
         const bool last = sourceEnded_;
-        work_->submit([piece, previous, last] {
-            const quint32 crc = quint32(crc32(0, reinterpret_cast<const Bytef*>(piece.constData()), uInt(piece.size())));
-            QByteArray bytes = deflatePiece(piece, previous, last);
-            const int length = bytes.size();
-            return Piece{std::move(bytes), crc, piece.size(), 0, length};
+        work_->submit([current, previous, last, room] {
+            thread_local PieceDeflater deflater;
+            const int dictionarySize = previous ? int(qMin<qint64>(previous->size, DictionarySize)) : 0;
+            const char* dictionary = previous ? previous->raw.get() + previous->size - dictionarySize : nullptr;
+            const qint64 length = deflater.deflatePiece(current->raw.get(), current->size, dictionary, dictionarySize,
+                                                        last, current->coded.get(), room);
+            const auto crc = quint32(crc32(0, reinterpret_cast<const Bytef*>(current->raw.get()), uInt(current->size)));
+            return Piece{current->coded.get(), length, crc, current->size};
         });
-        previous_ = piece;
+        previous_ = current;
         return;
     }
     // An LZ4 stream ends between blocks: an empty last piece makes no block.
     if (filled > 0) {
         const Algorithm format = algorithm();
-        work_->submit([piece, format] {
-            QByteArray room(int(CompressorLz4::encodedRoom(piece.size())), Qt::Uninitialized);
-            qint64 size = 0;
-            const char* begin = CompressorLz4::encodeBlock(piece.constData(), piece.size(), format, room.data(), size);
-            return Piece{room, 0, piece.size(), int(begin - room.constData()), int(size)};
+        work_->submit([current, format] {
+            qint64 length = 0;
+            const char* begin =
+                CompressorLz4::encodeBlock(current->raw.get(), current->size, format, current->coded.get(), length);
+            return Piece{begin, length, 0, current->size};
         });
     }
 }

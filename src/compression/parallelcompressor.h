@@ -2,8 +2,8 @@
 
 #include "compression/compressorbase.h"
 
-#include <QByteArray>
 #include <memory>
+#include <vector>
 
 namespace ZRV::Stream {
 template <typename Result>
@@ -14,11 +14,12 @@ namespace ZRV::Stream::Compression {
 
 // A compressing engine that cuts its source into fixed-size pieces and compresses them side by
 // side on worker threads, handing the results out in source order. The source is read on the
-// caller's thread only; at most a few pieces are in flight, so memory stays at a few pieces
-// whatever the input. The bytes depend only on the source's bytes, never on the worker count.
+// caller's thread only; at most workers + 2 pieces are in flight, in buffers allocated once, so
+// memory stays at a few pieces whatever the input. The bytes depend only on the source's bytes,
+// never on the worker count.
 //
-// gzip (algorithm 1): one gzip member, as CompressorBoost writes its header (no name, comment or
-// time; OS 255), made of pieces of GzipPieceSize source bytes. Each piece is raw deflate at
+// gzip (algorithm 1): one gzip member, with the header CompressorBoost writes (no name, comment
+// or time; OS 255), made of pieces of GzipPieceSize source bytes. Each piece is raw deflate at
 // zlib's default level with the previous 32 KiB of the source as preset dictionary, ended with a
 // sync flush (an empty stored block), so the pieces join into one deflate stream; the piece
 // shorter than GzipPieceSize (empty when the source's size is a multiple of it) ends the stream.
@@ -47,36 +48,49 @@ public:
     bool atEnd() const override;
 
 private:
-    // A compressed piece (bytes begin..begin+length of `bytes`) and what the gzip trailer needs
-    // of its source bytes.
+    // The buffers of one piece: its source bytes and its compressed form.
+    struct Slot
+    {
+        std::unique_ptr<char[]> raw;
+        std::unique_ptr<char[]> coded;
+        qint64 size = 0;
+    };
+    // A compressed piece, in its slot's coded buffer, and its source bytes' CRC-32 (gzip).
     struct Piece
     {
-        QByteArray bytes;
+        const char* bytes = nullptr;
+        qint64 length = 0;
         quint32 crc = 0;
         qint64 size = 0;
-        int begin = 0;
-        int length = 0;
     };
 
-    // Reads the next piece and gives it to a worker; a short piece ends the source.
+    // Reads the next piece into the next slot and gives it to a worker; a short piece ends the
+    // source.
     void submitNextPiece();
-    // The next bytes to hand out; false when nothing more comes.
+    // Points the output at the next bytes to hand out; false when nothing more comes.
     bool nextOutput();
 
     const QSharedPointer<QIODevice> source_;
     const bool gzip_;
     const qint32 pieceSize_;
+    const qint64 codedRoom_;
+    // One slot more than pieces in flight: a slot is filled again only once the piece read
+    // into it, and the one that took its tail as dictionary, were handed out.
+    std::vector<Slot> slots_;
+    int nextSlot_ = 0;
+    // Declared after the slots: its destructor waits for the jobs that use them.
     std::unique_ptr<OrderedWork<Piece>> work_;
-    // The previous piece's source bytes: their tail is the next gzip piece's dictionary.
-    QByteArray previous_;
+    const Slot* previous_ = nullptr;
     bool sourceEnded_ = false;
     bool finished_ = false;
     quint32 crc_ = 0;
     quint32 length_ = 0;
-    // What is being handed out: output_ from outputOffset_ to outputEnd_.
-    QByteArray output_;
+    // The gzip header, then the trailer.
+    char frame_[10];
+    // What is being handed out.
+    const char* output_ = nullptr;
+    qint64 outputSize_ = 0;
     qint64 outputOffset_ = 0;
-    qint64 outputEnd_ = 0;
 };
 
 } // namespace ZRV::Stream::Compression
