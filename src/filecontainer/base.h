@@ -41,7 +41,7 @@ public:
     // Before open: how many threads the container's stages may use. With more than one, a
     // package compresses gzip pieces side by side (CompressionStream::setWorkerCount; the
     // payload then differs from the one-worker bytes and is the same for any larger count), and
-    // both directions compute the HMAC on a thread of its own beside the caller's, which
+    // version 2 computes the HMAC, both ways, on a thread of its own beside the caller's, which
     // encrypts or decrypts (Hmacing::BaseStream::setWorkerCount). What validate() checks and
     // when data is handed out stay as with one worker. One, the default, starts no thread.
     void setWorkerCount(int count);
