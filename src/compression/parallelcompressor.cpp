@@ -84,10 +84,13 @@ ParallelCompressor::ParallelCompressor(QSharedPointer<QIODevice> source, Algorit
 {
     if (!gzip_ && algorithm != ZRV::Core::Compression::Lz4 && algorithm != ZRV::Core::Compression::Lz4Flagged)
         throw ZRV::Exception::InvalidData(QObject::tr("Unsupported compression algorithm"));
+    // Memory grows with the threads (two buffers of a piece each, plus three): bounded to about
+    // 17 MiB for gzip, 38 MiB for LZ4.
+    const int threads = qMin(workers, gzip_ ? 64 : 16);
     // One piece per worker, one the caller hands out meanwhile, one that absorbs uneven pieces.
-    const int depth = workers + 2;
+    const int depth = threads + 2;
     slots_.resize(size_t(depth + 1));
-    work_ = std::make_unique<OrderedWork<Piece>>(workers, depth);
+    work_ = std::make_unique<OrderedWork<Piece>>(threads, depth);
     if (gzip_) {
         std::memcpy(frame_, GzipHeader, sizeof GzipHeader);
         output_ = frame_;

@@ -38,7 +38,8 @@ class ParallelCompressor : public CompressorBase
 public:
     static const qint32 GzipPieceSize = 131072;
 
-    // workers >= 2. Throws ZRV::Exception::InvalidData "Unsupported compression algorithm" for
+    // workers >= 2; more than 64 (gzip) or 16 (LZ4) count as that many, which bounds memory.
+    // Throws ZRV::Exception::InvalidData "Unsupported compression algorithm" for
     // algorithms other than 1, 3 and 4.
     ParallelCompressor(QSharedPointer<QIODevice> source, ZRV::Core::Compression::Algorithm algorithm, int workers);
     ~ParallelCompressor() override;
