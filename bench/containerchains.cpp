@@ -13,12 +13,16 @@ const QByteArray password = "zrvbench password";
 template <Algorithm algorithm, bool compressed>
 QSharedPointer<QIODevice> package(const ChainRegistry::Context& run)
 {
-    return QSharedPointer<V2::Package>::create(run.input, run.input->size(), algorithm, password, compressed, nullptr);
+    auto package = QSharedPointer<V2::Package>::create(run.input, run.input->size(), algorithm, password, compressed);
+    package->setWorkerCount(run.workers);
+    return package;
 }
 
 QSharedPointer<QIODevice> unpackage(const ChainRegistry::Context& run)
 {
-    return QSharedPointer<V2::Unpackage>::create(run.input, password, nullptr);
+    auto unpackage = QSharedPointer<V2::Unpackage>::create(run.input, password);
+    unpackage->setWorkerCount(run.workers);
+    return unpackage;
 }
 
 QString validated(QIODevice& top)

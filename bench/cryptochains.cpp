@@ -25,7 +25,9 @@ QSharedPointer<QIODevice> cipher(const ChainRegistry::Context& run)
 template <class Stream>
 QSharedPointer<QIODevice> hmac(const ChainRegistry::Context& run)
 {
-    return QSharedPointer<Stream>::create(run.input, macKey, nullptr);
+    auto stream = QSharedPointer<Stream>::create(run.input, macKey, nullptr);
+    stream->setWorkerCount(run.workers);
+    return stream;
 }
 
 QString validated(QIODevice& top)

@@ -7,6 +7,7 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 
 size_mib=${BENCH_SIZE_MIB:-256}
+cores=$(nproc)
 repeat=${BENCH_REPEAT:-3}
 sections=" ${BENCH_SECTIONS:-compression crypto containers blocklevel} "
 build=build-release
@@ -58,40 +59,49 @@ least() {
 # Ours and the reference run alternately, $repeat times each, writing to /dev/null; the best wall
 # and CPU times and the largest peak RSS count. MiB/s counts the uncompressed bytes (the original
 # input) per second of wall time; the CPU ratio compares the CPU times (the reference's over
-# ours). The reference column shows $label when set (pipelines), else the command.
+# ours). The reference column shows $label when set (pipelines), else the command. With $jobs set
+# (worker counts, such as "1 $cores"), ours runs once per count (ZRVBENCH_WORKERS) in every round
+# and gets a row for each.
 compare() {
     local chain=$1 kind=$2 ours_in=$3 ref_in=$4
     shift 4
-    local ours="" ref="" ours_cpu="" ref_cpu="" ours_rss=0 ref_rss=0
+    local counts=(${jobs:-1}) n
+    local -A ours=() ours_cpu=() ours_rss=()
+    local ref="" ref_cpu="" ref_rss=0
     for ((run = 0; run < repeat; run++)); do
-        measure "$chain" "$ours_in" /dev/null
-        ours=$(least "$seconds" "$ours")
-        ours_cpu=$(least "$cpu" "$ours_cpu")
-        ((kib > ours_rss)) && ours_rss=$kib
+        for n in "${counts[@]}"; do
+            ZRVBENCH_WORKERS=$n measure "$chain" "$ours_in" /dev/null
+            ours[$n]=$(least "$seconds" "${ours[$n]:-}")
+            ours_cpu[$n]=$(least "$cpu" "${ours_cpu[$n]:-}")
+            ((kib > ${ours_rss[$n]:-0})) && ours_rss[$n]=$kib
+        done
         measure exec "$ref_in" /dev/null "$@"
         ref=$(least "$seconds" "$ref")
         ref_cpu=$(least "$cpu" "$ref_cpu")
         ((kib > ref_rss)) && ref_rss=$kib
     done
-    awk -v chain="$chain" -v kind="$kind" -v bytes="$(stat -c %s "$(original "$kind")")" -v ours="$ours" \
-        -v ref="$ref" -v ours_cpu="$ours_cpu" -v ref_cpu="$ref_cpu" -v ours_rss="$ours_rss" \
-        -v ref_rss="$ref_rss" -v tool="${label:-$*}" '
-        BEGIN {
-            a = bytes / 1048576 / ours; b = bytes / 1048576 / ref
-            printf "| %-21s | %-6s | %7.1f | %-28s | %9.1f | %5.2f | %9.2f | %7.1f | %7.1f |\n",
-                chain, kind, a, tool, b, a / b, ref_cpu / ours_cpu, ours_rss / 1024, ref_rss / 1024
-        }'
+    for n in "${counts[@]}"; do
+        awk -v chain="$chain" -v kind="$kind" -v jobs="$n" -v bytes="$(stat -c %s "$(original "$kind")")" \
+            -v ours="${ours[$n]}" -v ref="$ref" -v ours_cpu="${ours_cpu[$n]}" -v ref_cpu="$ref_cpu" \
+            -v ours_rss="${ours_rss[$n]}" -v ref_rss="$ref_rss" -v tool="${label:-$*}" '
+            BEGIN {
+                a = bytes / 1048576 / ours; b = bytes / 1048576 / ref
+                printf "| %-21s | %-6s | %4d | %7.1f | %-28s | %9.1f | %5.2f | %9.2f | %7.1f | %7.1f |\n",
+                    chain, kind, jobs, a, tool, b, a / b, ref_cpu / ours_cpu, ours_rss / 1024, ref_rss / 1024
+            }'
+    done
 }
 
 table_head() {
-    echo "| chain                 | input  |   MiB/s | reference                    | ref MiB/s | ratio | CPU ratio | RSS MiB | ref RSS |"
-    echo "|-----------------------|--------|--------:|------------------------------|----------:|------:|----------:|--------:|--------:|"
+    echo "| chain                 | input  | jobs |   MiB/s | reference                    | ref MiB/s | ratio | CPU ratio | RSS MiB | ref RSS |"
+    echo "|-----------------------|--------|-----:|--------:|------------------------------|----------:|------:|----------:|--------:|--------:|"
 }
 
 echo "Inputs: $size_mib MiB each; best of $repeat alternating runs; MiB/s of uncompressed data per second"
 echo "of wall time; ratio: ours over the reference's; CPU ratio: the reference's CPU time (user + system, all"
 echo "its processes) over ours, which the load of the shared machine distorts far less; RSS is the peak"
-echo "resident memory (of a pipeline: the sum of its processes' peaks)."
+echo "resident memory (of a pipeline: the sum of its processes' peaks). jobs: the workers our chain was"
+echo "given (ZRVBENCH_WORKERS); 1 is the single-threaded path."
 echo "Machine: $(nproc) cores, shared; load average at the start: $(uptime | sed 's/.*load average: //')"
 echo
 
@@ -101,10 +111,16 @@ if section compression; then
     for kind in "${inputs[@]}"; do
         in=$(original "$kind")
         "$bench" gzip-compress "$in" "$out/gzip-$kind.zrv" >/dev/null
+        ZRVBENCH_WORKERS=$cores "$bench" gzip-compress "$in" "$out/gzip-$kind.parallel" >/dev/null
+        ZRVBENCH_WORKERS=$cores "$bench" lz4-compress "$in" "$out/lz4-$kind.parallel" >/dev/null
         gzip -6 -c <"$in" >"$out/gzip-$kind.ref"
         "$bench" lz4-compress "$in" "$out/lz4-$kind.zrv" >/dev/null
         lz4 -q -1 -c <"$in" >"$out/lz4-$kind.ref"
         gzip -d -c "$out/gzip-$kind.zrv" >"$out/check" && same "$kind" "$out/check"
+        gzip -d -c "$out/gzip-$kind.parallel" >"$out/check" && same "$kind" "$out/check"
+        "$bench" gzip-decompress "$out/gzip-$kind.parallel" "$out/check" >/dev/null && same "$kind" "$out/check"
+        cmp -s "$out/lz4-$kind.parallel" "$out/lz4-$kind.zrv" ||
+            { echo "MISMATCH: LZ4 with $cores workers differs from one worker" >&2; exit 1; }
         "$bench" gzip-decompress "$out/gzip-$kind.ref" "$out/check" >/dev/null && same "$kind" "$out/check"
         "$bench" lz4-decompress "$out/lz4-$kind.zrv" "$out/check" >/dev/null && same "$kind" "$out/check"
     done
@@ -115,9 +131,9 @@ if section compression; then
     table_head
     for kind in "${inputs[@]}"; do
         in=$(original "$kind")
-        compare gzip-compress "$kind" "$in" "$in" gzip -6 -c
+        jobs="1 $cores" compare gzip-compress "$kind" "$in" "$in" gzip -6 -c
         compare gzip-decompress "$kind" "$out/gzip-$kind.ref" "$out/gzip-$kind.ref" gzip -d -c
-        compare lz4-compress "$kind" "$in" "$in" lz4 -1 -c
+        jobs="1 $cores" compare lz4-compress "$kind" "$in" "$in" lz4 -1 -c
         compare lz4-decompress "$kind" "$out/lz4-$kind.zrv" "$out/lz4-$kind.ref" lz4 -d -c
     done
     echo
@@ -126,6 +142,7 @@ if section compression; then
         for format in gzip lz4; do
             echo "  $format $kind: $(stat -c %s "$out/$format-$kind.zrv") / $(stat -c %s "$out/$format-$kind.ref")"
         done
+        echo "  gzip $kind, $cores workers: $(stat -c %s "$out/gzip-$kind.parallel")"
     done
     echo
 fi
@@ -151,8 +168,8 @@ if section crypto; then
     table_head
     label="openssl enc" compare aes256-encrypt mixed "$in" "$in" openssl enc "${aes[@]}"
     label="openssl enc -d" compare aes256-decrypt mixed "$out/aes-mixed.ref" "$out/aes-mixed.ref" openssl enc -d "${aes[@]}"
-    label="openssl dgst -hmac" compare hmac-seal mixed "$in" "$in" openssl "${mac[@]}"
-    label="openssl dgst -hmac" compare hmac-check mixed "$out/sealed-mixed.zrv" "$out/sealed-mixed.zrv" openssl "${mac[@]}"
+    jobs="1 $cores" label="openssl dgst -hmac" compare hmac-seal mixed "$in" "$in" openssl "${mac[@]}"
+    jobs="1 $cores" label="openssl dgst -hmac" compare hmac-check mixed "$out/sealed-mixed.zrv" "$out/sealed-mixed.zrv" openssl "${mac[@]}"
     echo
 fi
 
@@ -165,6 +182,9 @@ if section containers; then
     for variant in gzip-aes256 aes256 gzip; do
         "$bench" "v2-pack-$variant" "$in" "$out/v2-$variant-mixed.zrv" >/dev/null
         "$bench" "v2-unpack-$variant" "$out/v2-$variant-mixed.zrv" "$out/check" >/dev/null && same mixed "$out/check"
+        ZRVBENCH_WORKERS=$cores "$bench" "v2-pack-$variant" "$in" "$out/v2-$variant-mixed.parallel" >/dev/null
+        ZRVBENCH_WORKERS=$cores "$bench" "v2-unpack-$variant" "$out/v2-$variant-mixed.parallel" "$out/check" \
+            >/dev/null && same mixed "$out/check"
     done
     rm -f "$out/check"
 
@@ -172,6 +192,7 @@ if section containers; then
     echo "is computed by openssl dgst in a further process fed by tee):"
     echo
     table_head
+    jobs="1 $cores"
     label="gzip | enc | tee >dgst" compare v2-pack-gzip-aes256 mixed "$in" "$in" \
         gzip -6 -c '|' openssl enc "${aes[@]}" '|' tee /dev/fd/3 '3>' openssl "${mac[@]}"
     label="tee >dgst | enc -d | gzip -d" compare v2-unpack-gzip-aes256 mixed \
@@ -183,6 +204,7 @@ if section containers; then
         tee /dev/fd/3 '|' openssl enc -d "${aes[@]}" '3>' openssl "${mac[@]}"
     compare v2-pack-gzip mixed "$in" "$in" gzip -6 -c
     compare v2-unpack-gzip mixed "$out/v2-gzip-mixed.zrv" "$out/gzip-mixed.ref" gzip -d -c
+    unset jobs
     echo
     echo "Container sizes in bytes, ours / the pipeline's output:"
     echo "  gzip + AES-256: $(stat -c %s "$out/v2-gzip-aes256-mixed.zrv") / $(stat -c %s "$out/gzip-aes-mixed.ref") + 32"

@@ -12,6 +12,23 @@ CompressionStream::CompressionStream(QSharedPointer<QIODevice> source, ZRV::Core
 {
 }
 
+void CompressionStream::setWorkerCount(int count)
+{
+    if (isOpen()) {
+        ZrvDebug("TXK").warning() << "CompressionStream: worker count set after open";
+        return;
+    }
+    count = qMax(count, 1);
+    if (count != workerCount_)
+        replaceEngine(count);
+    workerCount_ = count;
+}
+
+int CompressionStream::workerCount() const
+{
+    return workerCount_;
+}
+
 qint64 CompressionStream::readData(char* data, qint64 maxSize)
 {
     if (!engine_)

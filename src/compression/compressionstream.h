@@ -16,8 +16,19 @@ public:
     CompressionStream(QSharedPointer<QIODevice> source, ZRV::Core::Compression::Algorithm algorithm,
                       QObject* parent = nullptr);
 
+    // Before open: with more than one worker, the source is compressed in pieces side by side
+    // on that many threads (see ParallelCompressor), and the output no longer depends on how
+    // many there are; gzip output then differs from the one-worker bytes but stays one gzip
+    // member. One (the default) compresses on the caller's thread, with no thread started.
+    // Once open, the count stays as it was ("CompressionStream: worker count set after open").
+    void setWorkerCount(int count);
+    int workerCount() const;
+
 protected:
     qint64 readData(char* data, qint64 maxSize) override;
+
+private:
+    int workerCount_ = 1;
 };
 
 } // namespace ZRV::Stream

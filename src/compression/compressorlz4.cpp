@@ -106,20 +106,44 @@ bool CompressorLz4::compressNextBlock()
     char* coded = block(codedBlock_, LZ4_compressBound(int(rawSize)));
     const int codedSize = LZ4_compress_default(raw, coded, int(rawSize), LZ4_compressBound(int(rawSize)));
     const bool isCompressed = codedSize > 0 && codedSize < rawSize;
+    char* payload = isCompressed ? coded : raw;
+    pendingOutput_ = putHeader(payload, isCompressed, algorithm(), rawSize, codedSize);
+    pendingSize_ = (payload - pendingOutput_) + (isCompressed ? codedSize : rawSize);
+    return true;
+}
 
+qint64 CompressorLz4::encodedRoom(qint64 rawSize)
+{
+    return HeaderRoom + qMax<qint64>(LZ4_compressBound(int(rawSize)), rawSize);
+}
+
+char* CompressorLz4::encodeBlock(const char* raw, qint64 rawSize, ZRV::Core::Compression::Algorithm algorithm,
+                                 char* room, qint64& size)
+{
+    char* payload = room + HeaderRoom;
+    const int bound = LZ4_compressBound(int(rawSize));
+    const int codedSize = LZ4_compress_default(raw, payload, int(rawSize), bound);
+    const bool isCompressed = codedSize > 0 && codedSize < rawSize;
+    if (!isCompressed)
+        std::memcpy(payload, raw, size_t(rawSize));
+    char* begin = putHeader(payload, isCompressed, algorithm, rawSize, codedSize);
+    size = (payload - begin) + (isCompressed ? codedSize : rawSize);
+    return begin;
+}
+
+char* CompressorLz4::putHeader(char* payload, bool isCompressed, ZRV::Core::Compression::Algorithm algorithm,
+                               qint64 rawSize, qint64 codedSize)
+{
     char header[HeaderRoom];
     char* headerEnd = writeInt(header,
                                (isCompressed ? CompressedFlag : 0)
-                                   | (algorithm() == ZRV::Core::Compression::Lz4Flagged ? Algorithm4Flag : 0));
+                                   | (algorithm == ZRV::Core::Compression::Lz4Flagged ? Algorithm4Flag : 0));
     headerEnd = writeInt(headerEnd, quint64(rawSize));
     if (isCompressed)
         headerEnd = writeInt(headerEnd, quint64(codedSize));
     const qint64 headerSize = headerEnd - header;
-
-    pendingOutput_ = (isCompressed ? coded : raw) - headerSize;
-    std::memcpy(pendingOutput_, header, headerSize);
-    pendingSize_ = headerSize + (isCompressed ? codedSize : rawSize);
-    return true;
+    std::memcpy(payload - headerSize, header, size_t(headerSize));
+    return payload - headerSize;
 }
 
 qint64 CompressorLz4::decompressNextBlock(char* room, qint64 roomSize)

@@ -39,8 +39,19 @@ public:
     // Reads a variable-length integer of at most ten bytes. Returns false, with value 0, when not
     // even its first byte can be read; throws std::exception when the input ends inside it.
     static bool tryReadInt(QIODevice& in, quint64& value);
+    // Bytes a block of rawSize source bytes may take encoded, with room for its header in front.
+    static qint64 encodedRoom(qint64 rawSize);
+    // Encodes one block of 1 to BlockSize source bytes into `room` (encodedRoom(rawSize) bytes)
+    // exactly as the engine does: returns where the block (header, then payload) begins there and
+    // its size in `size`. Thread-safe: the parallel compressor calls it on its workers.
+    static char* encodeBlock(const char* raw, qint64 rawSize, ZRV::Core::Compression::Algorithm algorithm,
+                             char* room, qint64& size);
 
 private:
+    // Writes the header of a block right in front of its payload, which has HeaderRoom bytes
+    // before it, and returns where the header begins.
+    static char* putHeader(char* payload, bool isCompressed, ZRV::Core::Compression::Algorithm algorithm,
+                           qint64 rawSize, qint64 codedSize);
     // Reads and encodes one block into the pending output; false at the end of the source.
     bool compressNextBlock();
     // Reads and decodes one block: straight into room when it fits there (returns its size), else

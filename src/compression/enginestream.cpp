@@ -2,6 +2,7 @@
 
 #include "compression/compressorboost.h"
 #include "compression/compressorlz4.h"
+#include "compression/parallelcompressor.h"
 #include "core/zrvdebug.h"
 
 namespace ZRV::Stream::Compression {
@@ -9,8 +10,10 @@ namespace ZRV::Stream::Compression {
 using ZRV::Core::Compression::Algorithm;
 
 static std::unique_ptr<CompressorBase> createEngine(const QSharedPointer<QIODevice>& source, Algorithm algorithm,
-                                                    bool isCompressor)
+                                                    bool isCompressor, int workers = 1)
 {
+    if (workers > 1 && isCompressor)
+        return std::make_unique<ParallelCompressor>(source, algorithm, workers);
     switch (algorithm) {
     case ZRV::Core::Compression::Gzip:
         return std::make_unique<CompressorBoost>(source, algorithm, isCompressor);
@@ -60,6 +63,12 @@ bool EngineStream::atEnd() const
 Algorithm EngineStream::algorithm() const
 {
     return algorithm_;
+}
+
+void EngineStream::replaceEngine(int workers)
+{
+    if (engine_)
+        engine_ = createEngine(source_, algorithm_, engine_->isCompressor(), workers);
 }
 
 qint64 EngineStream::stopWithError(const QString& text)

@@ -35,11 +35,14 @@ protected:
     EngineStream(QSharedPointer<QIODevice> source, ZRV::Core::Compression::Algorithm algorithm, bool isCompressor,
                  QObject* parent = nullptr);
 
+    // Replaces the engine (when there is one) by a new one of the same algorithm and direction
+    // for `workers` threads: ParallelCompressor for more than one when compressing.
+    void replaceEngine(int workers);
     // Sets the error string, closes the stream and its source, and returns the -1 that readData
     // hands on.
     qint64 stopWithError(const QString& text);
 
-    const std::unique_ptr<CompressorBase> engine_;
+    std::unique_ptr<CompressorBase> engine_;
 
 private:
     const ZRV::Core::Compression::Algorithm algorithm_;

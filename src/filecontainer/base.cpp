@@ -60,6 +60,16 @@ bool Base::useEncryption() const
     return info && info->algorythm() != ZRV::Core::Encryption::NoEncryption;
 }
 
+void Base::setWorkerCount(int count)
+{
+    workerCount_ = qMax(count, 1);
+}
+
+int Base::workerCount() const
+{
+    return workerCount_;
+}
+
 bool Base::openStage(QIODevice& stage, OpenMode mode)
 {
     if (stage.open(mode))

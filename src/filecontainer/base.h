@@ -38,6 +38,15 @@ public:
     bool useCompression() const;
     bool useEncryption() const;
 
+    // Before open: how many threads the container's stages may use. With more than one, a
+    // package compresses gzip pieces side by side (CompressionStream::setWorkerCount; the
+    // payload then differs from the one-worker bytes and is the same for any larger count), and
+    // version 2 computes the HMAC, both ways, on a thread of its own beside the caller's, which
+    // encrypts or decrypts (Hmacing::BaseStream::setWorkerCount). What validate() checks and
+    // when data is handed out stay as with one worker. One, the default, starts no thread.
+    void setWorkerCount(int count);
+    int workerCount() const;
+
 protected:
     // Builds and opens the inner streams over the open source; false (with the error string
     // set) when the container cannot be made or read.
@@ -63,6 +72,9 @@ protected:
     bool checkPosition(quint32 expected);
 
     const QByteArray password_;
+
+private:
+    int workerCount_ = 1;
 };
 
 } // namespace ZRV::Stream::FileContainer

@@ -22,7 +22,7 @@ const int LeadSize = FlagsOffset + 4;
 } // namespace
 
 QSharedPointer<UnpackageBase> openUnpackage(QSharedPointer<QIODevice> device,
-                                            const std::function<QByteArray()>& password)
+                                            const std::function<QByteArray()>& password, int workers)
 {
     if (!device->isOpen() && !device->open(QIODevice::ReadOnly)) {
         // Its own open fails the same way, and takes over the device's error text.
@@ -49,13 +49,15 @@ QSharedPointer<UnpackageBase> openUnpackage(QSharedPointer<QIODevice> device,
         unpackage = QSharedPointer<V1::Unpackage>::create(source, key);
     else
         unpackage = QSharedPointer<V2::Unpackage>::create(source, key);
+    unpackage->setWorkerCount(workers);
     unpackage->open(QIODevice::ReadOnly);
     return unpackage;
 }
 
-QSharedPointer<UnpackageBase> openUnpackage(QSharedPointer<QIODevice> device, const QByteArray& password)
+QSharedPointer<UnpackageBase> openUnpackage(QSharedPointer<QIODevice> device, const QByteArray& password,
+                                            int workers)
 {
-    return openUnpackage(std::move(device), [&password] { return password; });
+    return openUnpackage(std::move(device), [&password] { return password; }, workers);
 }
 
 } // namespace ZRV::Stream::FileContainer

@@ -13,11 +13,13 @@ namespace ZRV::Stream::FileContainer {
 //
 // The version is told by the first bytes, read once, so the device may be sequential (a pipe, a
 // process, a socket); it is opened for reading if it is not open, and left open afterwards.
-// `password` is called, once, only when the header announces encryption. Read the unpackage to
-// its end, then ask validate().
+// `password` is called, once, only when the header announces encryption. `workers` is given to
+// the unpackage before it opens (Base::setWorkerCount). Read the unpackage to its end, then ask
+// validate().
 ZRVSTREAMS_EXPORT QSharedPointer<UnpackageBase> openUnpackage(QSharedPointer<QIODevice> device,
-                                                              const std::function<QByteArray()>& password);
+                                                              const std::function<QByteArray()>& password,
+                                                              int workers = 1);
 ZRVSTREAMS_EXPORT QSharedPointer<UnpackageBase> openUnpackage(QSharedPointer<QIODevice> device,
-                                                              const QByteArray& password);
+                                                              const QByteArray& password, int workers = 1);
 
 } // namespace ZRV::Stream::FileContainer

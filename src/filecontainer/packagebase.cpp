@@ -41,7 +41,9 @@ bool PackageBase::init()
             return false;
     }
     if (useCompression()) {
-        payload = QSharedPointer<CompressionStream>::create(payload, ZRV::Core::Compression::Gzip);
+        auto compression = QSharedPointer<CompressionStream>::create(payload, ZRV::Core::Compression::Gzip);
+        compression->setWorkerCount(workerCount());
+        payload = compression;
         if (!openStage(*payload, ReadOnly))
             return false;
     }

@@ -18,20 +18,22 @@ QByteArray qtMac(const QByteArray& payload)
     return QMessageAuthenticationCode::hash(Context + payload, Key, QCryptographicHash::Sha256);
 }
 
-QByteArray seal(const QByteArray& payload)
+QByteArray seal(const QByteArray& payload, int workers = 1, qint64 step = 5)
 {
     InStream stream(openBuffer(payload), Key, nullptr);
     stream.open(QIODevice::ReadOnly);
+    stream.setWorkerCount(workers);
     stream.addData(Context);
-    return readInSteps(stream, 5);
+    return readInSteps(stream, step);
 }
 
 // Reads sealed bytes through an OutStream, stopping at the first empty read; returns the payload
 // and whether the trailer held.
-std::pair<QByteArray, bool> unseal(const QByteArray& sealed, qint64 step = 4096)
+std::pair<QByteArray, bool> unseal(const QByteArray& sealed, qint64 step = 4096, int workers = 1)
 {
     OutStream stream(openBuffer(sealed), Key, nullptr);
     stream.open(QIODevice::ReadOnly);
+    stream.setWorkerCount(workers);
     stream.addData(Context);
     const QByteArray payload = readUntilAtEnd(stream, step);
     return {payload, stream.validate()};
@@ -59,6 +61,26 @@ TEST(HmacStreams, outStreamPassesThePayloadAndChecksTheTrailer)
         EXPECT_FALSE(unseal(flipped(sealed, i, 0x04)).second) << "byte " << i;
     for (int length : {0, 31})
         EXPECT_EQ(unseal(sealed.left(length)), std::make_pair(QByteArray(), false)) << length;
+}
+
+// The MAC thread takes the bytes in batches of 256 KiB from a ring of five buffers: sizes around
+// a batch and beyond the ring, in reads that split batches and reads that span several.
+TEST(HmacStreams, macThreadGivesTheSameTrailerAndVerdict)
+{
+    const int batch = 262144;
+    const std::pair<const char*, int> sizes[] = {{"empty", 0},          {"batchMinusOne", batch - 1},
+                                                 {"oneBatch", batch},    {"batchPlusOne", batch + 1},
+                                                 {"beyondTheRing", 7 * batch + 33}};
+    for (const auto& [name, size] : sizes) {
+        for (qint64 step : {4099, 1048576}) {
+            SCOPED_TRACE(testing::Message() << name << " in steps of " << step);
+            const QByteArray payload = randomBytes(size);
+            const QByteArray sealed = seal(payload, 2, step);
+            EXPECT_EQ(sealed, payload + qtMac(payload));
+            EXPECT_EQ(unseal(sealed, step, 2), std::make_pair(payload, true));
+            EXPECT_FALSE(unseal(flipped(sealed, size / 2), step, 2).second);
+        }
+    }
 }
 
 TEST(HmacStreams, failedSourceReadReturnsMinusOne)

@@ -17,6 +17,7 @@
 #include <QFile>
 #include <QTemporaryFile>
 #include <gtest/gtest.h>
+#include <map>
 
 using namespace ZRV::Stream::FileContainer;
 using namespace ZRV::Core::Encryption;
@@ -111,6 +112,60 @@ TEST_P(ContainerRoundTrip, yieldsTheDataBack)
 
 INSTANTIATE_TEST_SUITE_P(EveryCipher, ContainerRoundTrip,
                          testing::Combine(testing::Values(1, 2), testing::Range(0, 7), testing::Bool()));
+
+// With workers the gzip stage compresses in pieces and the HMAC runs on a thread of its own: a
+// compressed payload changes (and is the same for every count above one), an uncompressed one
+// does not; the data, the verdict of validate() and the refusals stay those of one worker.
+TEST(Container, workersKeepTheDataAndTheVerdicts)
+{
+    const QByteArray data = compressibleBytes(700001);
+    const QByteArray iv(16, 'i'), salt(8, 's'), keys = QByteArray(32, 'k') + QByteArray(32, 'm');
+    for (const auto& [algorithm, compressed] :
+         {std::pair{Aes256, true}, std::pair{Aes256, false}, std::pair{NoEncryption, true}}) {
+        SCOPED_TRACE(testing::Message() << "algorithm " << algorithm << (compressed ? " gzip" : ""));
+        std::map<int, QByteArray> containers;
+        for (int workers : {1, 2, 4}) {
+            V2::Package package(bufferWith(data), data.size(), algorithm, "secret", compressed, iv, salt, keys);
+            package.setWorkerCount(workers);
+            ASSERT_TRUE(package.open(QIODevice::ReadOnly));
+            containers[workers] = readInSteps(package, 65536);
+        }
+        EXPECT_EQ(containers[2], containers[4]);
+        EXPECT_EQ(containers[1] == containers[2], !compressed);
+
+        const int payloadMiddle = containers[2].size() / 2;
+        const std::pair<const char*, QByteArray> variants[] = {
+            {"intact", containers[2]},
+            {"payloadFlipped", flipped(containers[2], payloadMiddle)},
+            {"trailerFlipped", flipped(containers[2], containers[2].size() - 1)},
+        };
+        for (const auto& [name, container] : variants) {
+            SCOPED_TRACE(name);
+            Unpacked verdicts[2];
+            for (int workers : {1, 2}) {
+                Unpacked& result = verdicts[workers - 1];
+                V2::Unpackage unpackage(bufferWith(container), "secret");
+                unpackage.setWorkerCount(workers);
+                ASSERT_TRUE(unpackage.open(QIODevice::ReadOnly));
+                try {
+                    result.data = readInSteps(unpackage, 65536);
+                } catch (const ZRV::Exception::Base& e) {
+                    result.error = e.message();
+                }
+                result.valid = unpackage.validate();
+            }
+            EXPECT_EQ(verdicts[1].data, verdicts[0].data);
+            EXPECT_EQ(verdicts[1].error, verdicts[0].error);
+            EXPECT_EQ(verdicts[1].valid, verdicts[0].valid);
+            if (name == std::string("intact")) {
+                EXPECT_TRUE(verdicts[1].valid && verdicts[1].error.isEmpty());
+                EXPECT_EQ(verdicts[1].data, data);
+            } else {
+                EXPECT_TRUE(!verdicts[1].valid || !verdicts[1].error.isEmpty());
+            }
+        }
+    }
+}
 
 TEST(Container, plainContainerCarriesDataAfterHeader)
 {
@@ -367,8 +422,10 @@ TEST(OpenUnpackage, readsFromAProcess)
                         "i=$((i+1)); done",
                         file.fileName()});
         ASSERT_TRUE(process->waitForStarted(10000));
-        const auto unpackage = openUnpackage(process, "secret");
+        // With a MAC thread, which takes copies of what the pipe-like source delivered.
+        const auto unpackage = openUnpackage(process, "secret", 2);
         ASSERT_TRUE(unpackage->isOpen()) << unpackage->errorString().toStdString();
+        EXPECT_EQ(unpackage->workerCount(), 2);
         EXPECT_EQ(readInSteps(*unpackage, 65536), data) << version;
         EXPECT_TRUE(unpackage->validate());
         process->waitForFinished(10000);

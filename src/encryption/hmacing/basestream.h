@@ -23,15 +23,29 @@ public:
     // Context bytes (such as an IV): after open and before the first read, the same on both sides.
     void addData(const QByteArray& data);
 
+    // With more than one worker, the MAC is computed on a thread of its own, over copies of the
+    // bytes passed, while the caller's thread reads on (and, above this stream, decrypts in place);
+    // a few MiB at most wait for it. The MAC is the same either way; asking for it (validate(),
+    // the trailer) waits for the thread to catch up. One, the default, starts no thread. May be
+    // changed at any time; what was added before stays in the MAC.
+    void setWorkerCount(int count);
+
 protected:
     void addData(const char* data, qint64 length);
     // The MAC of everything added so far; the state itself is left as it is.
     QByteArray mac() const;
 
 private:
+    // Waits until the MAC thread has taken in everything added.
+    void catchUp() const;
+
     // The HMAC-SHA-256 state, kept out of this header so that callers need no crypto headers.
     class State;
     const std::unique_ptr<State> state_;
+    // The thread that updates the state, with one worker and more; declared after the state,
+    // so that it finishes before the state goes.
+    class MacThread;
+    mutable std::unique_ptr<MacThread> macThread_;
 };
 
 } // namespace ZRV::Stream::Hmacing

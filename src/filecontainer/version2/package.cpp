@@ -92,6 +92,7 @@ PackageBase::Encryption Package::encrypt(QSharedPointer<QIODevice> payload)
         encryption, QCryptographicHash::hash(encryptionKey_.mid(keyLength), QCryptographicHash::Sha256), nullptr);
     if (!openStage(*hmac, ReadOnly))
         return {};
+    hmac->setWorkerCount(workerCount());
     hmac->addData(encryption->iv());
     return {hmac, HeaderValidate(header_.get()).byteArray() + encryption->iv(), encryption->iv()};
 }

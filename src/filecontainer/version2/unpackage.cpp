@@ -54,6 +54,7 @@ UnpackageBase::Decryption Unpackage::decrypt(QDataStream& stream, const QSharedP
         input, QCryptographicHash::hash(keys.mid(keyLength), QCryptographicHash::Sha256), nullptr);
     if (!openStage(*check, ReadOnly))
         return {};
+    check->setWorkerCount(workerCount());
     check->addData(iv);
     auto decryption = QSharedPointer<DecryptionStream>::create(check, algorithm, keys.left(keyLength), iv, AllData);
     if (!openStage(*decryption, ReadOnly))
