@@ -31,14 +31,20 @@ TEST_F(ContainerCommands, roundTripsBothFormatsAndEveryCipher)
     const Case cases[] = {{"2", "aes256", true}, {"2", "aes192", true}, {"2", "aes128", false}, {"2", "3des", true},
                           {"2", "3des2", true},  {"2", "des", true},    {"2", "none", true},    {"2", "none", false},
                           {"1", "aes256", true}, {"1", "3des", false},  {"1", "none", true}};
+    int caseIndex = 0;
     for (const Case& c : cases) {
-        SCOPED_TRACE(qPrintable(c.format + " " + c.cipher + (c.compress ? " gzip" : "")));
-        QStringList packArguments{"pack", "-q", "--format", c.format, "--cipher", c.cipher, in, path("box")};
+        // Packing and unpacking with different worker counts: one worker keeps the serial path.
+        const QString packJobs = QString::number(caseIndex % 3 + 1);
+        const QString unpackJobs = QString::number(++caseIndex % 3 + 1);
+        SCOPED_TRACE(qPrintable(c.format + " " + c.cipher + (c.compress ? " gzip" : "") + " jobs " + packJobs));
+        QStringList packArguments{"pack",   "-q",       "--jobs", packJobs, "--format",
+                                  c.format, "--cipher", c.cipher, in,       path("box")};
         if (!c.compress)
             packArguments.insert(1, "--no-compress");
         const Run pack = runZrv(packArguments);
         ASSERT_EQ(pack.exitCode, 0) << pack.err.constData();
-        const Run unpack = runZrv({"unpack", "-q", path("box"), path("out")}, c.cipher == "none" ? "" : "secret");
+        const Run unpack = runZrv({"unpack", "-q", "--jobs", unpackJobs, path("box"), path("out")},
+                                  c.cipher == "none" ? "" : "secret");
         ASSERT_EQ(unpack.exitCode, 0) << unpack.err.constData();
         EXPECT_EQ(read("out"), data);
     }

@@ -15,15 +15,18 @@
 using namespace ZRV::Stream::FileContainer;
 
 QString ContainerReader::read(const QString& in, QIODevice* out, const PasswordSource& passwords, bool allowUnencrypted,
-                              bool quiet)
+                              bool quiet, int workers)
 {
     const QSharedPointer<QIODevice> input = CommandInput::open(in);
     // The password is asked for only when the header announces encryption.
     bool encrypted = false;
-    const QSharedPointer<UnpackageBase> unpackage = openUnpackage(input, [&] {
-        encrypted = true;
-        return passwords.password(PasswordSource::Existing);
-    });
+    const QSharedPointer<UnpackageBase> unpackage = openUnpackage(
+        input,
+        [&] {
+            encrypted = true;
+            return passwords.password(PasswordSource::Existing);
+        },
+        workers);
     // Before the password was asked for, nothing of a header was recognized.
     if (!unpackage->isOpen())
         throw ToolError(ToolError::Failure,

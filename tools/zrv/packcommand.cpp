@@ -25,6 +25,7 @@ void PackCommand::addOptions(QCommandLineParser& parser) const
                       QStringLiteral("cipher"), QStringLiteral("aes256")});
     parser.addOption({QStringLiteral("no-compress"), QStringLiteral("Store the data without gzip.")});
     parser.addOption(passwordFileOption());
+    parser.addOption(jobsOption());
 }
 
 int PackCommand::run(const QCommandLineParser& parser) const
@@ -46,6 +47,7 @@ int PackCommand::run(const QCommandLineParser& parser) const
         package = QSharedPointer<V2::Package>::create(source, dataSize, cipher, password, compress, nullptr);
     else
         package = QSharedPointer<V1::Package>::create(source, dataSize, cipher, password, compress, nullptr);
+    package->setWorkerCount(jobs(parser));
     if (!package->open(QIODevice::ReadOnly))
         throw ToolError(ToolError::Failure, QStringLiteral("cannot pack %1: %2").arg(in, package->errorString()));
 
