@@ -193,13 +193,11 @@ QByteArray BackupRepository::readPassword(const MapStream& map) const
     return map.useEncryption() ? passwords_.password(PasswordSource::Existing) : QByteArray();
 }
 
-QList<QPair<QString, QString>> BackupRepository::missingData(unsigned int revision) const
+void BackupRepository::forEachRecord(unsigned int revision, MapStream& map,
+                                     const std::function<void(const MapStream::Data&)>& visit) const
 {
-    const QSharedPointer<MapStream> map = openMap(revision);
-    // Per referenced revision, the end of the furthest stored block.
-    QMap<unsigned int, unsigned long long> ends;
-    QDataStream records(map.data());
-    for (unsigned long long block = 0; block < map->blockCount(); ++block) {
+    QDataStream records(&map);
+    for (unsigned long long block = 0; block < map.blockCount(); ++block) {
         MapStream::Data record;
         records >> record;
         if (records.status() != QDataStream::Ok)
@@ -207,10 +205,20 @@ QList<QPair<QString, QString>> BackupRepository::missingData(unsigned int revisi
                             QStringLiteral("cannot read %1: it ends before record %2 of %3")
                                 .arg(mapPath(revision))
                                 .arg(block)
-                                .arg(map->blockCount()));
+                                .arg(map.blockCount()));
+        visit(record);
+    }
+}
+
+QList<QPair<QString, QString>> BackupRepository::missingData(unsigned int revision) const
+{
+    const QSharedPointer<MapStream> map = openMap(revision);
+    // Per referenced revision, the end of the furthest stored block.
+    QMap<unsigned int, unsigned long long> ends;
+    forEachRecord(revision, *map, [&ends](const MapStream::Data& record) {
         if (record.isUsed())
             ends[record.revision()] = qMax(ends.value(record.revision()), record.offset() + record.length());
-    }
+    });
     QList<QPair<QString, QString>> problems;
     for (auto it = ends.begin(); it != ends.end(); ++it) {
         const unsigned long long needed = it.value();

@@ -9,6 +9,7 @@
 #include <QList>
 #include <QMap>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -69,6 +70,10 @@ public:
     // no regular file, or shorter than the map needs; empty when all is there. Cheap: it reads the
     // map, not the data. Throws ToolError when the map cannot be read.
     QList<QPair<QString, QString>> missingData(unsigned int revision) const;
+    // Hands every record of an open map to `visit`, in order; throws ToolError naming the map
+    // when it ends early.
+    void forEachRecord(unsigned int revision, ZRV::Stream::BlockLevel::MapStream& map,
+                       const std::function<void(const ZRV::Stream::BlockLevel::MapStream::Data&)>& visit) const;
     // Lazily opened data files (or objects) for every revision the map refers to (from its current record on).
     QMap<unsigned int, QSharedPointer<QIODevice>> dataFiles(
         const QSharedPointer<ZRV::Stream::BlockLevel::MapStream>& map) const;

@@ -6,7 +6,6 @@
 
 #include "blocklevel/mapstream.h"
 
-#include <QDataStream>
 #include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -48,20 +47,12 @@ int RevisionsCommand::run(const QCommandLineParser& parser) const
             const auto map = repository.openMap(revision);
             unsigned long long storedBlocks = 0;
             unsigned long long storedBytes = 0;
-            QDataStream records(map.data());
-            for (unsigned long long block = 0; block < map->blockCount(); ++block) {
-                MapStream::Data record;
-                records >> record;
-                if (records.status() != QDataStream::Ok)
-                    throw ToolError(ToolError::Failure,
-                                    QStringLiteral("cannot read %1: it ends before record %2")
-                                        .arg(repository.mapPath(revision))
-                                        .arg(block));
+            repository.forEachRecord(revision, *map, [&](const MapStream::Data& record) {
                 if (record.isUsed() && record.revision() == revision) {
                     ++storedBlocks;
                     storedBytes += record.length();
                 }
-            }
+            });
             const QString compression = compressionName(map->compressionAlgorith());
             const QString cipher = CipherChoice::name(map->encryptionAlgorith());
             if (json) {
